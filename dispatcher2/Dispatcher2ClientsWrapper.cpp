@@ -8,16 +8,15 @@
 #include <vector>
 
 #include <thrift/TOutput.h>
-#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TSocket.h>
 
 #include "dispatcher2/DispatcherIni.h"
+#include "dispatcher2/DispatcherProtocol.h"
 #include "dispatcher2/DomainDict.h"
 #include "kpub/kstring.h"
 #include "kpub/threadlock.h"
 
-using apache::thrift::protocol::TBinaryProtocol;
 using apache::thrift::transport::TFramedTransport;
 using apache::thrift::transport::TSocket;
 using apache::thrift::transport::TTransport;
@@ -176,8 +175,7 @@ bool Dispatcher2ClientsWrapper::Impl::Connect(ClientStub& stub, int retry_diviso
     socket->setMaxRecvRetries(m_recv_timeout / retry_divisor);
     socket->open();
     auto framed = std::make_shared<TFramedTransport>(socket, kFrameBufferSize);
-    stub.client = std::make_shared<SpiderDispatcher2Client>(
-        std::make_shared<TBinaryProtocol>(framed));
+    stub.client = std::make_shared<SpiderDispatcher2Client>(MakeDispatcherProtocol(framed));
     stub.is_alive = true;
     return true;
   } catch (...) {
