@@ -85,7 +85,7 @@ bool Dnsmasq::Start(const TempDir& dir, const std::string& hostsFile,
 }
 
 UdpResponder::UdpResponder(Script script)
-    : m_script(std::move(script)), m_stop(false), m_queries(0) {
+    : m_script(std::move(script)), m_stop(false), m_queries(0), m_lastPort(0) {
   m_fd = BoundUdpSocket(m_port);
   m_thread = std::thread(&UdpResponder::Serve, this);
 }
@@ -105,6 +105,7 @@ void UdpResponder::Serve() {
     socklen_t len = sizeof(from);
     ssize_t n = recvfrom(m_fd, buf, sizeof(buf), 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n <= 0) continue;
+    m_lastPort = ntohs(from.sin_port);
     ++m_queries;
     std::string reply = m_script(std::string(buf, n));
     if (!reply.empty()) {

@@ -39,6 +39,8 @@ class UdpResponder {
   ~UdpResponder();
   int port() const { return m_port; }
   int queries() const { return m_queries; }
+  // Source port of the last query received.
+  int lastPort() const { return m_lastPort; }
 
  private:
   void Serve();
@@ -48,6 +50,7 @@ class UdpResponder {
   int m_port;
   std::atomic<bool> m_stop;
   std::atomic<int> m_queries;
+  std::atomic<int> m_lastPort;
   std::thread m_thread;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@ constexpr int kSimStartMs = 10000;
 TempDir::TempDir() {
   char templ[] = "/tmp/crawler_dns_XXXXXX";
   m_path = mkdtemp(templ);
+  // Peers that drop privileges (dnsmasq) read their files from here.
+  chmod(m_path.c_str(), 0755);
 }
 
 TempDir::~TempDir() {
