@@ -34,18 +34,22 @@ bool IsComment(const std::string& line) {
 }
 
 // The value after "=": leading blanks skipped, cut before the first kind of
-// inline comment marker that occurs, trailing blanks removed.
+// inline comment marker that occurs, trailing blanks removed. The blank in
+// front of a marker may be the last of the skipped ones ("k = # note").
 std::string ValueOf(const std::string& line, size_t eq) {
-  std::string value = line.substr(eq + 1);
-  size_t b = value.find_first_not_of(" \t");
-  value = b == std::string::npos ? std::string() : value.substr(b);
+  std::string rest = line.substr(eq + 1);
+  size_t b = rest.find_first_not_of(" \t");
+  if (b == std::string::npos) return std::string();
+  size_t end = rest.size();
   for (const char* marker : kInlineComments) {
-    size_t pos = value.find(marker);
+    size_t pos = rest.find(marker, b > 0 ? b - 1 : 0);
     if (pos != std::string::npos) {
-      value.erase(pos);
+      end = pos;
       break;
     }
   }
+  if (end <= b) return std::string();
+  std::string value = rest.substr(b, end - b);
   size_t e = value.find_last_not_of(" \t");
   return e == std::string::npos ? std::string() : value.substr(0, e + 1);
 }

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 #include <errno.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
@@ -114,6 +116,10 @@ void StartThreads() {
   g_pDnsT->start();
   for (int i = 0; i < g_iDownLoadThreadCount; ++i) g_ppDownLoadThread[i]->start();
   g_pPullDataT->start();
+  sigset_t term;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_UNBLOCK, &term, nullptr);
 }
 
 [[noreturn]] void Shutdown() {

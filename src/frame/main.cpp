@@ -1,5 +1,6 @@
 // Entry point: single-instance lock, options, signals, logging set-up, then
 // the start-up, monitor loop and shutdown of ThreadMain.
+#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -39,7 +40,14 @@ std::string ConfigPath(int argc, char** argv) {
   return path;
 }
 
+// SIGTERM stays blocked until the workers are started, so every thread
+// inherits the block and the signal always reaches the main thread, whose
+// sleeps it must interrupt.
 void InstallSignals() {
+  sigset_t term;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &term, nullptr);
   signal(SIGPIPE, SIG_IGN);
   signal(SIGHUP, SIG_IGN);
   struct sigaction sa = {};
