@@ -77,10 +77,15 @@ std::string SwfFileBytes(const std::string& tags, bool compressed, int version) 
   movie.u16(1);
   std::string body = movie.str() + tags + Tag(0, "");
   BitWriter head;
-  head.bytes(compressed ? "CWS" : "FWS");
+  head.bytes("FWS");
   head.u8(version);
   head.u32(body.size() + 8);
-  if (!compressed) return head.str() + body;
+  std::string file = head.str() + body;
+  return compressed ? CompressSwf(file) : file;
+}
+
+std::string CompressSwf(const std::string& file) {
+  std::string body = file.size() > 8 ? file.substr(8) : std::string();
   uLongf n = compressBound(body.size());
   std::string z(n, '\0');
   if (compress(reinterpret_cast<Bytef*>(&z[0]), &n, reinterpret_cast<const Bytef*>(body.data()),
@@ -88,7 +93,9 @@ std::string SwfFileBytes(const std::string& tags, bool compressed, int version) 
     throw std::runtime_error("compress");
   }
   z.resize(n);
-  return head.str() + z;
+  std::string head = file.substr(0, 8);
+  head.resize(8, '\0');
+  return "CWS" + head.substr(3) + z;
 }
 
 namespace {
@@ -229,4 +236,11 @@ std::vector<uint32_t> GlyphsUpTo(size_t count) {
   std::vector<uint32_t> g;
   for (size_t i = 0; i < count; ++i) g.push_back(i);
   return g;
+}
+
+std::string TextDocumentTags(const std::string& utf8, int fontId, int textId) {
+  std::vector<uint16_t> codes = Codes(utf8);
+  return DefineFont2Tag(fontId, "Song", codes, true, true) +
+         DefineTextTag(textId, {{fontId, GlyphsUpTo(codes.size())}}) +
+         PlaceObject2Tag(textId, textId);
 }

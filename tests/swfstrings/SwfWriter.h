@@ -29,6 +29,8 @@ class BitWriter {
 std::string Tag(int code, const std::string& body, bool forceLong = false);
 // Header, frame RECT, rate and count, the tags, and an End tag.
 std::string SwfFileBytes(const std::string& tags, bool compressed, int version = 8);
+// The "CWS" form of an "FWS" file (its first 8 bytes kept but the signature).
+std::string CompressSwf(const std::string& file);
 
 struct GlyphRun {
   int fontId;
@@ -46,6 +48,11 @@ std::string PlaceObjectTag(int charId, int depth);
 std::string PlaceObject2Tag(int charId, int depth, bool move = false);
 std::string PlaceObject3Tag(int charId, int depth, const std::string& className);
 std::string SpriteTag(int id, const std::string& innerTags);
+
+// The tags of a document showing utf8: a DefineFont2 (id fontId) whose code
+// table holds the text's characters, a DefineText (id textId) of them and its
+// PlaceObject2.
+std::string TextDocumentTags(const std::string& utf8, int fontId = 1, int textId = 2);
 
 // Code points of a UTF-8 text, for code tables.
 std::vector<uint16_t> Codes(const std::string& utf8);
