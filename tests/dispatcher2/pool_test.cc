@@ -186,7 +186,7 @@ TEST_F(PoolTest, ReopenedConnectionDoesNotReadLeftoversOfABadReply) {
   std::string good = wire::Framed(wire::Reply("FetchUrls", [](wire::TBinaryProtocol& p) {
     wire::WriteResponse(p, true, 0, 1);
   }));
-  ScriptedFrameServer server({bad, good});
+  ScriptedFrameServer server({{bad}, {good}});
   Dispatcher2ClientsWrapper pool(kConnectMs, kSendMs, kRecvMs);
   ASSERT_EQ(0, pool.Init(Config(Addr(server.Port()))));
   std::string addr;

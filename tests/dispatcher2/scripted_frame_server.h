@@ -1,7 +1,8 @@
-// Loopback TCP server for tests: takes connections one after another and
-// answers the first frame of each with the next scripted byte string (raw,
-// so it may be malformed; empty: close without answering); then waits for
-// the peer to close. Every wait is bounded.
+// Loopback TCP server for tests: takes connections one after another; the
+// n-th connection answers its request frames in turn with the byte strings
+// of script n (raw, so they may be malformed; an empty string closes the
+// connection without answering), then waits for the peer to close. Every
+// wait is bounded.
 #ifndef TESTS_DISPATCHER2_SCRIPTED_FRAME_SERVER_H_
 #define TESTS_DISPATCHER2_SCRIPTED_FRAME_SERVER_H_
 
@@ -20,7 +21,9 @@ class ScriptedFrameServer {
  public:
   static constexpr int kWaitMs = 5000;
 
-  explicit ScriptedFrameServer(std::vector<std::string> replies) : m_replies(std::move(replies)) {
+  typedef std::vector<std::string> Script;
+
+  explicit ScriptedFrameServer(std::vector<Script> scripts) : m_scripts(std::move(scripts)) {
     m_listen = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -55,29 +58,35 @@ class ScriptedFrameServer {
     }
     return true;
   }
-  void Answer(int fd, const std::string& reply) {
+  bool Answer(int fd, const std::string& reply) {
     unsigned char len[4];
-    if (!ReadFull(fd, reinterpret_cast<char*>(len), 4)) return;
+    if (!ReadFull(fd, reinterpret_cast<char*>(len), 4)) return false;
     std::string body((len[0] << 24) | (len[1] << 16) | (len[2] << 8) | len[3], '\0');
-    if (!ReadFull(fd, &body[0], body.size())) return;
-    if (reply.empty() || write(fd, reply.data(), reply.size()) < 0) return;
+    if (!ReadFull(fd, &body[0], body.size())) return false;
+    if (reply.empty() || write(fd, reply.data(), reply.size()) < 0) return false;
     ++m_answered;
+    return true;
+  }
+  void Play(int fd, const Script& script) {
+    for (const std::string& reply : script) {
+      if (!Answer(fd, reply)) return;
+    }
     char sink[256];
     while (Readable(fd) && read(fd, sink, sizeof(sink)) > 0) {
     }
   }
   void Serve() {
-    for (size_t next = 0; !m_stop && next < m_replies.size();) {
+    for (size_t next = 0; !m_stop && next < m_scripts.size();) {
       pollfd p{m_listen, POLLIN, 0};
       if (poll(&p, 1, 100) != 1) continue;
       int fd = accept(m_listen, nullptr, nullptr);
       if (fd < 0) continue;
-      Answer(fd, m_replies[next++]);
+      Play(fd, m_scripts[next++]);
       close(fd);
     }
   }
 
-  std::vector<std::string> m_replies;
+  std::vector<Script> m_scripts;
   int m_listen = -1;
   int m_port = 0;
   std::atomic<bool> m_stop{false};
