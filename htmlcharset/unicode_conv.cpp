@@ -156,7 +156,7 @@ int convert_unicode(const char* src, int len, uint16_t* dst, int cap, const char
     --inleft;
   }
   iconv_close(cd);
-  int units = static_cast<int>((reinterpret_cast<char*>(dst) + static_cast<size_t>(cap) * 2 - out) / 2);
+  int units = static_cast<int>((out - reinterpret_cast<char*>(dst)) / 2);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   for (int i = 0; i < units; ++i) dst[i] = static_cast<uint16_t>((dst[i] << 8) | (dst[i] >> 8));
 #endif
