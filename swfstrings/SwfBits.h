@@ -40,7 +40,7 @@ class SwfBitReader {
 
   uint32_t getBits(int count);  // unsigned, most significant bit first; count 0 to 32
   int32_t getSBits(int count);  // sign-extended
-  void align();  // the rest of a partly read byte is padding
+  void align();                 // the rest of a partly read byte is padding
 
   uint8_t getU8();
   uint16_t getU16();

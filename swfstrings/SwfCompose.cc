@@ -39,9 +39,7 @@ std::string g_strDocServiceBase = kDefaultDocServiceBase;
 
 class PosixRegex {
  public:
-  explicit PosixRegex(const char* pattern) {
-    m_bOk = regcomp(&m_re, pattern, REG_EXTENDED) == 0;
-  }
+  explicit PosixRegex(const char* pattern) { m_bOk = regcomp(&m_re, pattern, REG_EXTENDED) == 0; }
   bool ok() const { return m_bOk; }
   // Matches over the whole string, zero bytes included.
   bool search(const std::string& s, regmatch_t* m, size_t count) const {

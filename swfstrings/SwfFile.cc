@@ -111,11 +111,12 @@ long ReadSwfFromMemory(const unsigned char* data, size_t length, SwfFile& swf,
   swf.m_iFileLength = static_cast<uint32_t>(data[4]) | (static_cast<uint32_t>(data[5]) << 8) |
                       (static_cast<uint32_t>(data[6]) << 16) |
                       (static_cast<uint32_t>(data[7]) << 24);
-  size_t body = std::min<size_t>(std::max<size_t>(swf.m_iFileLength, kHeaderLength),
-                                 kSwfMaxFileLength) - kHeaderLength;
+  size_t body =
+      std::min<size_t>(std::max<size_t>(swf.m_iFileLength, kHeaderLength), kSwfMaxFileLength) -
+      kHeaderLength;
   swf.m_lBytesRead = kHeaderLength;
-  SwfMemReader input(data + kHeaderLength, compressed ? length - kHeaderLength
-                                                      : std::min(length - kHeaderLength, body));
+  SwfMemReader input(data + kHeaderLength,
+                     compressed ? length - kHeaderLength : std::min(length - kHeaderLength, body));
   std::unique_ptr<SwfZlibReader> inflater;
   if (compressed) inflater.reset(new SwfZlibReader(input, body));
   SwfReader& src = compressed ? static_cast<SwfReader&>(*inflater) : input;
@@ -142,6 +143,4 @@ int SwfDefinitionId(const SwfTag& tag) {
   return r.ok() ? id : -1;
 }
 
-void FreeSwf(SwfFile& swf) {
-  std::vector<SwfTag>().swap(swf.m_tags);
-}
+void FreeSwf(SwfFile& swf) { std::vector<SwfTag>().swap(swf.m_tags); }

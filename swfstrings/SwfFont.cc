@@ -72,7 +72,8 @@ void ReadFontInfo(const SwfTag& tag, SwfFont& f) {
   f.m_strName = name;
   f.m_iLanguage = language;
   f.m_iStyle = Flag(flags, kInfoBold, kSwfFontBold) | Flag(flags, kInfoItalic, kSwfFontItalic);
-  f.m_iEncoding = Flag(flags, kInfoAnsi, kSwfFontAnsi) | Flag(flags, kInfoShiftJis, kSwfFontShiftJis) |
+  f.m_iEncoding = Flag(flags, kInfoAnsi, kSwfFontAnsi) |
+                  Flag(flags, kInfoShiftJis, kSwfFontShiftJis) |
                   Flag(flags, kInfoSmallText, kSwfFontSmallText);
   SetCodeTable(f, ReadCodes(r, f.m_iGlyphCount, (flags & kInfoWideCodes) != 0));
 }

@@ -38,7 +38,7 @@ struct SwfFont {
   int m_iGlyphCount = 0;
   std::vector<uint16_t> m_glyph2code;  // empty when the file carries no code table
   std::vector<std::pair<uint16_t, uint16_t>> m_code2glyph;  // sorted by code
-  std::vector<uint8_t> m_glyphUsed;  // glyphs referenced by the file's text
+  std::vector<uint8_t> m_glyphUsed;                         // glyphs referenced by the file's text
   bool m_bHasLayout = false;
   int16_t m_iAscent = 0;
   int16_t m_iDescent = 0;

@@ -152,8 +152,27 @@ std::string DefineFontInfoTag(int id, const std::string& name, const std::vector
   return Tag(info2 ? 62 : 13, w.str());
 }
 
-std::string DefineTextTag(int id, const std::vector<GlyphRun>& runs, int glyphBits,
-                          int advanceBits, bool text2) {
+std::string AlignZonesTag(int fontId, int glyphs) {
+  BitWriter w;
+  w.u16(fontId);
+  w.u8(0x40);
+  for (int g = 0; g < glyphs; ++g) {
+    w.u8(2);
+    for (int i = 0; i < 4; ++i) w.u16(0x3C00 + i);
+    w.u8(0x03);
+  }
+  return Tag(73, w.str());
+}
+
+std::string GlyphNamesTag(int fontId, const std::vector<std::string>& names) {
+  BitWriter w;
+  w.u16(fontId);
+  for (const std::string& n : names) w.bytes(n + std::string(1, '\0'));
+  return Tag(778, w.str());
+}
+
+std::string DefineTextTag(int id, const std::vector<GlyphRun>& runs, int glyphBits, int advanceBits,
+                          bool text2) {
   BitWriter w;
   w.u16(id);
   w.rect(0, 1000, 0, 1000);

@@ -42,6 +42,9 @@ std::string DefineFont2Tag(int id, const std::string& name, const std::vector<ui
                            bool wideCodes, bool layout, int code = 48);
 std::string DefineFontInfoTag(int id, const std::string& name, const std::vector<uint16_t>& codes,
                               bool wideCodes, bool info2);
+// Zones of two alignment values per glyph, CSM hint 1.
+std::string AlignZonesTag(int fontId, int glyphs);
+std::string GlyphNamesTag(int fontId, const std::vector<std::string>& names);
 std::string DefineTextTag(int id, const std::vector<GlyphRun>& runs, int glyphBits = 16,
                           int advanceBits = 8, bool text2 = false);
 std::string PlaceObjectTag(int charId, int depth);

@@ -44,7 +44,8 @@ TEST(SwfDownloadUrl, DocIdPattern) {
   } cases[] = {
       {"<form><input name=\"doc_id\" value=\"a1B2c3\"></form>", 1,
        "http://wenku.baidu.com/play/a1B2c3?pn=1&rn=5"},
-      {"<input  name = \"doc_id\"  value= \"Z9\" />", 1, "http://wenku.baidu.com/play/Z9?pn=1&rn=5"},
+      {"<input  name = \"doc_id\"  value= \"Z9\" />", 1,
+       "http://wenku.baidu.com/play/Z9?pn=1&rn=5"},
       {"<input name=\"doc_id\" value=\"a-b\">", 0, "unchanged"},
       {"<input name=\"title\" value=\"abc\">", 0, "unchanged"},
       {std::string("\0<input name=\"doc_id\" value=\"nul\">", 34), 1,
@@ -72,10 +73,9 @@ TEST(SwfCompose, PagesTable) {
   damaged[8] = 0;
   const std::string noCodes =
       DefineFontTag(1, 1) + DefineTextTag(2, {{1, {'H', 'i', '5', 7}}}) + PlaceObject2Tag(2, 1);
-  const std::string inSprite = DefineFontTag(1, 1) + DefineTextTag(2, {{1, {'a', 'b'}}}) +
-                               DefineTextTag(3, {{1, {'c'}}}) +
-                               SpriteTag(4, PlaceObject2Tag(2, 1)) + PlaceObjectTag(3, 2) +
-                               PlaceObject2Tag(3, 2, true);
+  const std::string inSprite =
+      DefineFontTag(1, 1) + DefineTextTag(2, {{1, {'a', 'b'}}}) + DefineTextTag(3, {{1, {'c'}}}) +
+      SpriteTag(4, PlaceObject2Tag(2, 1)) + PlaceObjectTag(3, 2) + PlaceObject2Tag(3, 2, true);
   const std::string zws = "{} ZWS" + Swf(TextDocumentTags(hello)).substr(3);
   struct Case {
     const char* name;
@@ -98,13 +98,12 @@ TEST(SwfCompose, PagesTable) {
        "Hello \xD6\xD0\xCE\xC4 2024"},
       {"garbage", kServicePrefix + Swf(TextDocumentTags("#$%^*~+=-_|!?#$%^*~+=1")), kUtf8Page, 8,
        ""},
-      {"no marker", kServicePrefix + Swf(TextDocumentTags(hello)), "<html><body>x</body></html>",
-       6, ""},
+      {"no marker", kServicePrefix + Swf(TextDocumentTags(hello)), "<html><body>x</body></html>", 6,
+       ""},
       {"cws at 0", "CWS plain\r\n words", kUtf8Page, 0, "CWS plain words"},
       {"brace header", "{\"page\":1}   line one\r\nline two", kUtf8Page, 0, "line oneline two"},
       {"late brace", std::string(200, 'x') + "} y", kUtf8Page, 0, std::string(200, 'x') + "} y"},
-      {"bd doc-reader", "text", "<div class=\"bd doc-reader\" data-a=\"1\">[end]</div>", 0,
-       "text"},
+      {"bd doc-reader", "text", "<div class=\"bd doc-reader\" data-a=\"1\">[end]</div>", 0, "text"},
   };
   for (const Case& c : cases) {
     std::string page = c.page;
@@ -176,7 +175,7 @@ TEST(CommonCharacterDetector, ShareOfCommonCharacters) {
       {{'a', 'Z', '7'}, true},
       {{0x4E00, 0x9AD8, 0x9EDE}, true},  // 一 高 點
       {{'#', '%', 0x4E01}, false},
-      {{' ', '\t', 0x3000, 0xA1A1, 0x2005, 0xA0}, false},  // nothing visible
+      {{' ', '\t', 0x3000, 0xA1A1, 0x2005, 0xA0}, false},           // nothing visible
       {{'a', '#', '#', '#', '#', '#', '#', '#', '#', '#'}, false},  // exactly one in ten
       {{'a', 'b', '#', '#', '#', '#', '#', '#', '#', '#', 0x3000}, true},
   };

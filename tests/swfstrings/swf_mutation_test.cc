@@ -24,30 +24,19 @@ const char kPage[] =
 
 // A file using every tag the reader interprets.
 std::string AllTagsFile() {
-  BitWriter zones;
-  zones.u16(1);
-  zones.u8(0x40);
-  for (int g = 0; g < 3; ++g) {
-    zones.u8(2);
-    for (int i = 0; i < 4; ++i) zones.u16(0x3C00 + i);
-    zones.u8(0x03);
-  }
-  BitWriter names;
-  names.u16(1);
-  names.bytes(std::string("a\0b\0c\0", 6));
   BitWriter attributes;
   attributes.u32(0x08);
   std::string tags =
       Tag(69, attributes.str()) + TextDocumentTags("Hello \xE4\xB8\xAD\xE6\x96\x87") +
-      Tag(73, zones.str()) + Tag(778, names.str()) + DefineFontTag(5, 3) +
+      AlignZonesTag(1, 3) + GlyphNamesTag(1, {"a", "b", "c"}) + DefineFontTag(5, 3) +
       DefineFontInfoTag(5, "Arial", {65, 66, 67}, false, false) + DefineFontTag(6, 2) +
       DefineFontInfoTag(6, "Wide", {0x4E00, 0x4E8C}, true, true) +
       DefineFont2Tag(7, "Hei", Codes("xyz"), true, true, 75) +
       DefineFont2Tag(8, "Narrow", {70, 71}, false, true) +
       DefineTextTag(10, {{5, {0, 1, 2}}, {6, {0, 1}}, {7, {2, 1}}}, 7, 11, true) +
       DefineTextTag(11, {{8, {0, 1, 0}}}, 3, 5) + PlaceObjectTag(10, 3) +
-      PlaceObject3Tag(11, 4, "doc.Page") +
-      SpriteTag(12, PlaceObject2Tag(10, 1) + Tag(1, "")) + PlaceObject2Tag(12, 5) + Tag(1, "");
+      PlaceObject3Tag(11, 4, "doc.Page") + SpriteTag(12, PlaceObject2Tag(10, 1) + Tag(1, "")) +
+      PlaceObject2Tag(12, 5) + Tag(1, "");
   return SwfFileBytes(tags, false);
 }
 
@@ -103,7 +92,8 @@ void ReadEverything(const std::string& file) {
   for (const SwfTag& tag : swf.m_tags) {
     SwfPlacement place;
     ReadSwfPlacement(tag, place);
-    ParseSwfText(tag, nullptr, [](const SwfTextRun&) {}, budget);
+    ParseSwfText(
+        tag, nullptr, [](const SwfTextRun&) {}, budget);
   }
 }
 

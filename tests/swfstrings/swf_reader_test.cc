@@ -119,9 +119,13 @@ TEST(SwfUtf8, EncodesTable) {
     uint32_t code;
     std::string want;
   } cases[] = {
-      {0x41, "A"},         {0xE9, "\xC3\xA9"},          {0x4E2D, "\xE4\xB8\xAD"},
-      {0x1F600, "\xF0\x9F\x98\x80"},                    {0xD800, "\xEF\xBF\xBD"},
-      {0x110000, "\xEF\xBF\xBD"},                       {0xFFFFFFFF, "\xEF\xBF\xBD"},
+      {0x41, "A"},
+      {0xE9, "\xC3\xA9"},
+      {0x4E2D, "\xE4\xB8\xAD"},
+      {0x1F600, "\xF0\x9F\x98\x80"},
+      {0xD800, "\xEF\xBF\xBD"},
+      {0x110000, "\xEF\xBF\xBD"},
+      {0xFFFFFFFF, "\xEF\xBF\xBD"},
   };
   for (const Case& c : cases) {
     std::string out;
@@ -151,8 +155,8 @@ TEST(SwfFileRead, RejectsOtherSignaturesAndShortBlocks) {
   std::string good = SwfFileBytes(DocumentTags(), false);
   std::string zws = good;
   zws[0] = 'Z';
-  for (const std::string& bad : {zws, good.substr(0, 7), std::string("GWS\x08\x20\0\0\0", 8),
-                                 good.substr(0, 10)}) {
+  for (const std::string& bad :
+       {zws, good.substr(0, 7), std::string("GWS\x08\x20\0\0\0", 8), good.substr(0, 10)}) {
     SwfFile swf;
     std::string warnings;
     EXPECT_LT(Read(bad, swf, warnings), 0);
@@ -244,7 +248,7 @@ TEST(SwfTags, PredicatesAndDefinitionId) {
     int code;
     bool text;
     bool place;
-  } cases[] = {{11, true, false}, {33, true, false}, {4, false, true},   {26, false, true},
+  } cases[] = {{11, true, false}, {33, true, false},  {4, false, true},  {26, false, true},
                {70, false, true}, {10, false, false}, {39, false, false}};
   for (const Case& c : cases) {
     SwfTag t;
@@ -262,8 +266,8 @@ TEST(SwfTags, PredicatesAndDefinitionId) {
 SwfTag OnlyTag(const std::string& tagBytes) {
   SwfFile swf;
   std::string warnings;
-  ReadSwfFromMemory(Bytes(SwfFileBytes(tagBytes, false)),
-                    SwfFileBytes(tagBytes, false).size(), swf, &warnings);
+  ReadSwfFromMemory(Bytes(SwfFileBytes(tagBytes, false)), SwfFileBytes(tagBytes, false).size(), swf,
+                    &warnings);
   return swf.m_tags.at(0);
 }
 
@@ -307,11 +311,14 @@ TEST(SwfTextRecords, RunsCarryStyleAndGlyphs) {
     std::vector<std::vector<uint32_t>> glyphs;
     SwfTextHeader h;
     SwfTextBudget budget(kSwfMaxTextWork);
-    ASSERT_TRUE(ParseSwfText(tag, &h, [&](const SwfTextRun& r) {
-      runs.push_back(r);
-      glyphs.emplace_back(r.m_pGlyphs, r.m_pGlyphs + r.m_iCount);
-      EXPECT_EQ(r.m_pAdvances[0], 100);
-    }, budget));
+    ASSERT_TRUE(ParseSwfText(
+        tag, &h,
+        [&](const SwfTextRun& r) {
+          runs.push_back(r);
+          glyphs.emplace_back(r.m_pGlyphs, r.m_pGlyphs + r.m_iCount);
+          EXPECT_EQ(r.m_pAdvances[0], 100);
+        },
+        budget));
     EXPECT_EQ(h.m_iId, 2);
     EXPECT_EQ(h.m_bounds.m_iXMax, 1000);
     ASSERT_EQ(runs.size(), 2u);
@@ -363,17 +370,6 @@ TEST(SwfFonts, EnumerateReportsEachFontTag) {
 }
 
 TEST(SwfFonts, ExtractTable) {
-  BitWriter zones;
-  zones.u16(1);
-  zones.u8(0x40);
-  for (int g = 0; g < 2; ++g) {
-    zones.u8(2);
-    for (int i = 0; i < 4; ++i) zones.u16(0x3C00 + i);
-    zones.u8(0x03);
-  }
-  BitWriter names;
-  names.u16(1);
-  names.bytes(std::string("alpha\0beta\0", 11));
   struct Case {
     std::string tags;
     int id;
@@ -382,12 +378,21 @@ TEST(SwfFonts, ExtractTable) {
     int version;
   } cases[] = {
       {DefineFontTag(1, 3), 1, {}, "", 1},
-      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "Arial", {65, 200}, false, false), 1, {65, 200},
-       "Arial", 1},
-      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "Wide", {0x4E2D, 66}, true, false), 1,
-       {0x4E2D, 66}, "Wide", 1},
-      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "V2", {0x6587, 67}, true, true), 1,
-       {0x6587, 67}, "V2", 1},
+      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "Arial", {65, 200}, false, false),
+       1,
+       {65, 200},
+       "Arial",
+       1},
+      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "Wide", {0x4E2D, 66}, true, false),
+       1,
+       {0x4E2D, 66},
+       "Wide",
+       1},
+      {DefineFontTag(1, 2) + DefineFontInfoTag(1, "V2", {0x6587, 67}, true, true),
+       1,
+       {0x6587, 67},
+       "V2",
+       1},
       {DefineFont2Tag(4, "Song", ::Codes("中文"), true, true), 4, ::Codes("中文"), "Song", 2},
       {DefineFont2Tag(4, "Narrow", {65, 66}, false, false), 4, {65, 66}, "Narrow", 2},
       {DefineFont2Tag(5, "Hei", ::Codes("x"), true, false, 75), 5, ::Codes("x"), "Hei", 3},
@@ -409,8 +414,8 @@ TEST(SwfFonts, ExtractTable) {
     EXPECT_FALSE(ExtractSwfFont(swf, 99, f));
   }
 
-  std::string tags = DefineFont2Tag(1, "Song", ::Codes("AB"), true, true) + Tag(73, zones.str()) +
-                     Tag(778, names.str()) + DefineTextTag(2, {{1, {1, 7}}});
+  std::string tags = DefineFont2Tag(1, "Song", ::Codes("AB"), true, true) + AlignZonesTag(1, 2) +
+                     GlyphNamesTag(1, {"alpha", "beta"}) + DefineTextTag(2, {{1, {1, 7}}});
   SwfFile swf;
   std::string warnings;
   Read(SwfFileBytes(tags, false), swf, warnings);
