@@ -1,29 +1,128 @@
-// One download thread: up to m_parallel transfers on its own epoll loop.
-// Minimal start-up form until the download engine lands.
+// One download thread: a pool of easy handles, each paired for life with a
+// RetData, driven by one libcurl multi handle in socket mode on one epoll set.
+// Everything here is owned by the thread that runs it; nothing is locked.
+// Create runs before start(); Close after the thread has ended.
 #ifndef CRAWLER_DOWNLOADTHREAD_H_
 #define CRAWLER_DOWNLOADTHREAD_H_
 
+#include <curl/curl.h>
+#include <pcrecpp.h>
+#include <stdint.h>
+#include <sys/epoll.h>
+
+#include <map>
 #include <string>
+#include <vector>
 
 #include "INIFile.h"
+#include "RetData.h"
+#include "RobotsNode.h"
+#include "StrFilter.h"
 #include "Thread.h"
 #include "url_item.h"
+
+// Sizes of the two conversion buffers each thread keeps for page output.
+constexpr size_t kDecodePageSize = 4194304;
+constexpr size_t kWideBufferUnits = 4194304;
+constexpr size_t kAgentSize = 256;
+constexpr size_t kInterfaceTextSize = 512;
 
 class DownLoadThread : public Thread {
  public:
   DownLoadThread(const char* name, unsigned long stackSize, int& downloading_cnt, int id,
                  int parallel);
+  ~DownLoadThread() override;
+
   bool Create(INIFile& ini);
+  bool Create(const char* path);
   void run() override;
+  void Close();
+
+  bool HasDoneCurl();
+  bool GetDoneCurl(void** pCurl, RetData** pData);
+  bool Add2DoingCurl(void* pCurl, RetData* pData);
+  bool ActiveCurl(void* pCurl, RetData* pData);
+  bool DeactiveCurl(void* pCurl, RetData* pData);
+  RetData* GetDoingData(void* pCurl);
+  bool MoveDoingCurl2Done(void* pCurl, bool deactive);
+
+  bool SetMultiOpt();
+  void CheckMultiInfo();
+
+  std::string RobotsMatchUrl();
+  void SetRobots(ROBOTS& robots);
+
+  bool SetEasyOpt(void* pCurl, RetData* pData);
+  bool InitDownloadOpt(void* pCurl, char* pszDurl, int iIP, bool set_proxy_cookie,
+                       char* pszSurl);
+  bool FillRetData(void* pCurl, RetData* pData);
+
+  bool InitRegExp();
+  void FreeRegExp();
+
+  void HandleMsg(CURLMsg* pMsg);
+  void FreeDowningRes(tagURL_ITEM* pstUrlItem, void* pCurl, bool deactive);
+
   // Tab-separated dump of an item for audit lines; empty for null.
   static std::string DumpUrl(const tagURL_ITEM* item);
 
+  static int multi_sock_cb(CURL* easy, curl_socket_t s, int what, void* userp, void* socketp);
+  static int multi_timer_cb(CURLM* multi, long timeout_ms, void* userp);
+
  private:
+  bool GetParameter(INIFile& ini);
+  void ReadLocalAddresses(INIFile& ini);
+  bool CreateHandlePool();
+  void CleanupMap(std::map<void*, RetData*>& pool, bool detach);
+  void IntakePhase();
+  bool StartItem(int iMemNo);
+  bool PrepareRecord(tagURL_ITEM* item, void*& curl, RetData*& data);
+  void DrivePhase();
+  void SetSocketEvents(curl_socket_t s, int what, void* socketp);
+  bool SetLocalAddress(void* pCurl, RetData* pData);
+  bool SetRequestTarget(void* pCurl, RetData* pData, const char* pszDurl,
+                        const std::string& strIP);
+  bool SetProxyCookie(void* pCurl, RetData* pData, char* pszSurl);
+
+  RobotsNode m_robots_node;
+  CURLM* m_multi_curl;
+  int m_epoll_fd;
   int m_parallel;
+  epoll_event* m_epoll_event;
+  std::map<void*, RetData*> m_doing_map;
+  std::map<void*, RetData*> m_done_map;
+  int m_iMaxRedirectCount;
+  int m_iEasyTimeOut;
+  int m_iConnectTimeOut;
+  char m_szInterface[kInterfaceTextSize];
+  std::vector<std::string> m_vectorIps;
+  int m_iIpNum;
+  char m_szAgent[kAgentSize];
+  char m_szSpiderName[kAgentSize];
+  std::string m_strHostDownUrl;
+  pcrecpp::RE* m_pMatchMeta;
+  pcrecpp::RE* m_pMatchLocation;
+  pcrecpp::RE* m_pMatchHeaderContent_Type;
+  pcrecpp::RE* m_pMatchHeaderCharSet;
+  pcrecpp::RE* m_pMatchHeaderETag;
+  pcrecpp::RE* m_pMatchHeaderLast_Modified;
+  pcrecpp::RE* m_pMatchContentCharSet1;
+  pcrecpp::RE* m_pMatchContentCharSet2;
+  pcrecpp::RE* m_pMatchContentCharSet3;
+  pcrecpp::RE* m_pMatchBaseHref;
+  int m_iMetaJumpMaxSecond;
+  int m_iIgnoreMetaJump;
+  char* m_pszDecodePage;
+  uint16_t* m_wcs;
   int& m_downloading_cnt;
   int m_id;
 };
 
 extern DownLoadThread** g_ppDownLoadThread;
+extern int g_iDownLoadMaxLength;
+extern int g_iDownLoadResFlag;
+extern int g_iReuseaddr;
+// Hosts asked for uncompressed bodies ("host.encoding.txt" under "../config/").
+extern StrFilter hostencode;
 
 #endif  // CRAWLER_DOWNLOADTHREAD_H_
