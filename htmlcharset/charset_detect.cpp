@@ -3,8 +3,11 @@
 #include <string.h>
 
 #include "htmlcharset/charset_tables.h"
+#include "htmlcharset/text_scan.h"
 
 namespace {
+
+using htmlcharset::IsUtf8Cont;
 
 // High bytes each detector examines before it decides.
 constexpr int kGpHighMax = 512;
@@ -15,8 +18,6 @@ constexpr int kLatinKrHighMax = 513;
 // A strict UTF-8 text may end in a cut three-byte sequence after this many
 // good sequences (a window cut in the middle of a character).
 constexpr int kStrictCutAfter = 4;
-
-bool IsCont(unsigned char b) { return b >= 0x80 && b <= 0xBF; }
 
 // Past a comment "<!-" ... "-->" starting at p, or p itself when none starts
 // there; a comment without its end runs to `end`.
@@ -48,8 +49,8 @@ const unsigned char* NextHigh(const unsigned char* p, const unsigned char* end) 
 // *three tells which.
 int Utf8Sequence(const unsigned char* p, const unsigned char* end, bool* three) {
   *three = false;
-  if (*p >= 0xC0 && *p <= 0xDF && end - p >= 2 && IsCont(p[1])) return 2;
-  if (*p >= 0xE0 && *p <= 0xEF && end - p >= 3 && IsCont(p[1]) && IsCont(p[2])) {
+  if (*p >= 0xC0 && *p <= 0xDF && end - p >= 2 && IsUtf8Cont(p[1])) return 2;
+  if (*p >= 0xE0 && *p <= 0xEF && end - p >= 3 && IsUtf8Cont(p[1]) && IsUtf8Cont(p[2])) {
     *three = true;
     return 3;
   }
@@ -105,6 +106,12 @@ void CountLeads(const unsigned char* p, const unsigned char* end, int high_max,
   }
 }
 
+// Verdict on lead bytes counted by CountLeads.
+int LeadVerdict(int h, int g, int e, int r) {
+  if (e == 0 || g / e >= r) return g;
+  return 48 * h < 50 * e ? -1 : 0;
+}
+
 }  // namespace
 
 int is_gp_gbk_encoding(const unsigned char* start, const unsigned char* end, int r) {
@@ -144,7 +151,7 @@ int is_utf8_encoding_strict(const unsigned char* p, const unsigned char* end, in
     bool three;
     int n = Utf8Sequence(p, end, &three);
     if (n == 0) {
-      bool cut = *p >= 0xE0 && *p <= 0xEF && end - p < 3 && (end - p < 2 || IsCont(p[1]));
+      bool cut = *p >= 0xE0 && *p <= 0xEF && end - p < 3 && (end - p < 2 || IsUtf8Cont(p[1]));
       if (cut && t + w >= kStrictCutAfter) break;
       return 0;
     }
@@ -160,8 +167,7 @@ int is_gbk_encoding(const unsigned char* start, const unsigned char* end, int r)
       start, end, kGbkHighMax,
       [](unsigned char c) { return (c >= 0xA1 && c <= 0xA9) || (c >= 0xB0 && c <= 0xF9); },
       [](unsigned char c) { return c >= 0xA1; }, &h, &g, &e);
-  if (e == 0 || g / e >= r) return g;
-  return 48 * h < 50 * e ? -1 : 0;
+  return LeadVerdict(h, g, e, r);
 }
 
 int is_euc_jp_encoding(const unsigned char* start, const unsigned char* end, int r) {
@@ -176,9 +182,7 @@ int is_sjis_jp_encoding(const unsigned char* start, const unsigned char* end, in
       start, end, kJpHighMax, [](unsigned char c) { return c == 0x82 || c == 0x83; },
       [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }, &h,
       &g, &e);
-  if (g < r) return 0;
-  if (e == 0 || g / e >= r) return g;
-  return 48 * h < 50 * e ? -1 : 0;
+  return g < r ? 0 : LeadVerdict(h, g, e, r);
 }
 
 int is_euc_kr_encoding(const unsigned char* start, const unsigned char* end, int r) {

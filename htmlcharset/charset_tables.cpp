@@ -1,6 +1,7 @@
 #include "htmlcharset/charset_tables.h"
 
 #include "htmlcharset/gbk_data.h"
+#include "htmlcharset/text_scan.h"
 #include "htmlcharset/tradmap_data.h"
 #include "kpub/encfreq_data.h"
 
@@ -10,7 +11,6 @@ namespace {
 
 constexpr uint16_t kEuro = 0x20AC;
 constexpr uint16_t kEuroByte = 0x80;
-constexpr uint16_t kReplacement = 0xFFFD;
 // GBK output of characters that cannot be encoded.
 constexpr uint16_t kReplacementByte = 0x1A;
 constexpr uint16_t kBlank = 0x20;
@@ -45,7 +45,7 @@ constexpr U16Table BuildUcs2Gbk() {
   U16Table t{};
   for (int b = 0; b < 0x80; ++b) t.v[b] = static_cast<uint16_t>(b);
   t.v[kEuro] = kEuroByte;
-  t.v[kReplacement] = kReplacementByte;
+  t.v[kReplacementUnit] = kReplacementByte;
   for (int lead = 0; lead < kGbkLeadCount; ++lead) {
     for (int trail = 0; trail < kGbkTrailCount; ++trail) {
       uint16_t u = kGbkPairs[lead][trail];

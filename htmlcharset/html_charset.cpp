@@ -8,14 +8,17 @@
 #include <string_view>
 
 #include "htmlcharset/charset_detect.h"
+#include "htmlcharset/text_scan.h"
 
 namespace {
 
+using htmlcharset::DropXPrefix;
 using htmlcharset::kDetectRatio;
+using htmlcharset::kHeadWindow;
+using htmlcharset::kMinText;
+using htmlcharset::StartsWithNoCase;
 
 // Bounds of the charset scan; the detectors bound themselves further.
-constexpr int kMinText = 5;
-constexpr int kCheckWindow = 2048;
 constexpr int kTagSearchWindow = 102400;
 constexpr int kUtf8PrecheckWindow = 524288;
 constexpr int kScanWindow = 20480;
@@ -25,11 +28,6 @@ typedef const unsigned char* Bytes;
 
 Bytes U(const char* p) { return reinterpret_cast<Bytes>(p); }
 
-// True when the bytes at p (before end) start with `word`, ignoring case.
-bool StartsWith(const char* p, const char* end, const char* word) {
-  size_t n = strlen(word);
-  return static_cast<size_t>(end - p) >= n && strncasecmp(p, word, n) == 0;
-}
 
 const char* Limit(const char* p, const char* end, int window) {
   return end - p > window ? p + window : end;
@@ -49,7 +47,7 @@ const char* DocumentStart(const char* text, const char* end) {
   for (const char* p = text; p < limit; ++p) {
     if (*p != '<') continue;
     for (const char* tag : kTags) {
-      if (StartsWith(p, end, tag)) return p;
+      if (StartsWithNoCase(p, end, tag)) return p;
     }
   }
   return text;
@@ -60,13 +58,6 @@ const char* SkipHtmlComment(const char* p, const char* end) {
   static const char kClose[] = "-->";
   const char* close = std::search(std::min(p + 4, end), end, kClose, kClose + 3);
   return close == end ? end : close + 3;
-}
-
-void DropXPrefix(const char** name, int* namelen) {
-  if (*namelen > 2 && strncasecmp(*name, "x-", 2) == 0) {
-    *name += 2;
-    *namelen -= 2;
-  }
 }
 
 // Statistics that decide when no declaration did.
@@ -109,16 +100,16 @@ int get_meta_charset(const char* p, const char* end, const char** name, int* nam
   const char* start = nullptr;
   int state = 1;
   while (p < end && *p != '>') {
-    if (state == 1 && StartsWith(p, end, "http-equiv")) {
+    if (state == 1 && StartsWithNoCase(p, end, "http-equiv")) {
       state = 2;
       p += 10;
-    } else if ((state == 1 || state == 4) && StartsWith(p, end, "charset")) {
+    } else if ((state == 1 || state == 4) && StartsWithNoCase(p, end, "charset")) {
       state = 5;
       p += 7;
-    } else if (state == 2 && StartsWith(p, end, "content-type")) {
+    } else if (state == 2 && StartsWithNoCase(p, end, "content-type")) {
       state = 3;
       p = tag;
-    } else if (state == 3 && StartsWith(p, end, "content")) {
+    } else if (state == 3 && StartsWithNoCase(p, end, "content")) {
       state = 4;
       p += 7;
     } else if (state == 5 && IsNameLead(*p)) {
@@ -138,7 +129,7 @@ int get_meta_charset(const char* p, const char* end, const char** name, int* nam
 
 int meta_charset_check(const char* text, int len, int type) {
   if (len < 0) len = 0;
-  Bytes s = U(text), e = U(text) + std::min(len, kCheckWindow);
+  Bytes s = U(text), e = U(text) + std::min(len, kHeadWindow);
   bool ok;
   switch (type) {
     case CHARSET_GBK: ok = is_gp_gbk_encoding(s, e, kDetectRatio) > 0; break;
@@ -177,12 +168,12 @@ charset_t get_html_charset(const char* text, int len, const char** name, int* na
   const char* scan_end = Limit(p, end, kScanWindow);
   for (const char* q = p; q < scan_end; ++q) {
     if (*q != '<') continue;
-    if (StartsWith(q, end, "<!--")) {
+    if (StartsWithNoCase(q, end, "<!--")) {
       q = SkipHtmlComment(q, scan_end) - 1;
-    } else if (StartsWith(q, end, "<meta")) {
+    } else if (StartsWithNoCase(q, end, "<meta")) {
       int t = JudgeMeta(q + 5, end, m, name, namelen);
       if (t >= 0) return static_cast<charset_t>(t);
-    } else if (m == 0 && StartsWith(q, end, "<title") &&
+    } else if (m == 0 && StartsWithNoCase(q, end, "<title") &&
                is_utf8_encoding_strict(U(q), U(Limit(q, end, kTitleWindow)), kDetectRatio) > 0) {
       return CHARSET_UTF8;
     }
@@ -202,9 +193,9 @@ charset_t html_charset(const char* text, int len, char* name, int cap) {
     chosen = canonical;
   } else if (found_len > 0) {
     chosen = std::string_view(found, found_len);
-  } else if (found != nullptr && StartsWith(found, text + len, "utf")) {
+  } else if (found != nullptr && StartsWithNoCase(found, text + len, "utf")) {
     chosen = "utf8";
-  } else if (is_gbk_encoding(U(text), U(text) + std::min(len, kCheckWindow), kDetectRatio) > 0) {
+  } else if (htmlcharset::HeadLooksGbk(text, len)) {
     chosen = "gbk";
   } else {
     chosen = "iso-8859-1";

@@ -7,14 +7,16 @@
 
 #include "htmlcharset/charset_detect.h"
 #include "htmlcharset/html_charset.h"
+#include "htmlcharset/text_scan.h"
 #include "htmlcharset/tradmap.h"
 #include "htmlcharset/unicode_conv.h"
 #include "htmlcharset/url_rules.h"
 
 namespace {
 
-constexpr int kMinText = 5;
-constexpr int kMetaWindow = 2048;
+using htmlcharset::kHeadWindow;
+using htmlcharset::kMinText;
+
 constexpr int kRefMinDigits = 4;
 constexpr int kRefMaxDigits = 6;
 constexpr uint16_t kByteOrderMark = 0xFEFF;
@@ -27,8 +29,7 @@ struct Source {
 };
 
 bool HasPrefix(const char* name, int len, const char* prefix) {
-  int n = static_cast<int>(strlen(prefix));
-  return len >= n && strncasecmp(name, prefix, n) == 0;
+  return htmlcharset::StartsWithNoCase(name, name + len, prefix);
 }
 
 // Decodes by a declared or hinted name: the table decoders for the UTF-8 and
@@ -52,14 +53,11 @@ bool DecodeByType(const Source& s, charset_t t, int* units) {
 // The first meta declaration in the window, "x-" dropped; false if none.
 bool FirstMetaCharset(const Source& s, const char** name, int* len) {
   const char* end = s.p + s.len;
-  const char* limit = s.p + std::min(s.len, kMetaWindow);
+  const char* limit = s.p + std::min(s.len, kHeadWindow);
   for (const char* q = s.p; q < limit; ++q) {
     if (*q != '<' || end - q < 5 || strncasecmp(q + 1, "meta", 4) != 0) continue;
     if (get_meta_charset(q + 5, end, name, len) == 0) continue;
-    if (*len > 2 && strncasecmp(*name, "x-", 2) == 0) {
-      *name += 2;
-      *len -= 2;
-    }
+    htmlcharset::DropXPrefix(name, len);
     return true;
   }
   return false;
@@ -90,10 +88,7 @@ int DecodeByStatistics(const Source& s) {
   if (found != nullptr && HasPrefix(found, static_cast<int>(s.p + s.len - found), "utf")) {
     return utf2ucs(s.p, s.len, s.work, s.cap);
   }
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(s.p);
-  if (is_gbk_encoding(b, b + std::min(s.len, kMetaWindow), htmlcharset::kDetectRatio) > 0) {
-    return gbk2ucs(s.p, s.len, s.work, s.cap);
-  }
+  if (htmlcharset::HeadLooksGbk(s.p, s.len)) return gbk2ucs(s.p, s.len, s.work, s.cap);
   return convert_unicode(s.p, s.len, s.work, s.cap, "iso-8859-1", 0);
 }
 

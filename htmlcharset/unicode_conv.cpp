@@ -7,18 +7,18 @@
 #include <string>
 
 #include "htmlcharset/charset_tables.h"
+#include "htmlcharset/text_scan.h"
 
 namespace {
 
 using htmlcharset::_g_map_gbk2ucs;
 using htmlcharset::_g_map_ucs2gbk;
+using htmlcharset::IsUtf8Cont;
+using htmlcharset::kReplacementUnit;
 
-constexpr uint16_t kReplacement = 0xFFFD;
 constexpr int kMaxSkippedBytes = 100;
 // Names longer than this are no charset iconv could know.
 constexpr int kMaxCharsetName = 64;
-
-bool IsCont(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Decodes the UTF-8 sequence at s[0..left); returns the bytes it takes, 0 for
 // an incomplete sequence at the end, and gives U+FFFD for a malformed lead.
@@ -30,13 +30,13 @@ int Utf8Unit(const unsigned char* s, int left, uint16_t* unit) {
   }
   int need = b >= 0xE0 ? 3 : (b >= 0xC0 ? 2 : 1);
   if (need == 1) {
-    *unit = kReplacement;
+    *unit = kReplacementUnit;
     return 1;
   }
   for (int i = 1; i < need; ++i) {
     if (i >= left) return 0;
-    if (!IsCont(s[i])) {
-      *unit = kReplacement;
+    if (!IsUtf8Cont(s[i])) {
+      *unit = kReplacementUnit;
       return 1;
     }
   }
@@ -65,7 +65,7 @@ int gbk2ucs(const char* src, int len, uint16_t* dst, int cap) {
       dst[n++] = _g_map_gbk2ucs[b + 256 * s[i + 1]];
       i += 2;
     } else {
-      dst[n++] = kReplacement;
+      dst[n++] = kReplacementUnit;
       i += 2;
     }
   }
