@@ -51,7 +51,7 @@ double DnsTRate(const TempDir& dir, int hosts) {
   DnsT thread;
   std::string ini = "[dns]\ndns_port=" + std::to_string(dnsmasq.port()) +
                     "\ndns_server=127.0.0.1\n";
-  if (!thread.Init(dir.Write("bench.ini", ini).c_str())) return -1;
+  if (!thread.Init(WriteIn(dir, "bench.ini", ini).c_str())) return -1;
   thread.start();
   auto start = std::chrono::steady_clock::now();
   for (tagURL_ITEM* item : items) g_WaitingList.AddTail(item->m_iCurNo);
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   int threads = argc > 2 ? atoi(argv[2]) : 8;
   int lookups = argc > 3 ? atoi(argv[3]) : 200000;
   TempDir dir;
-  LogToFile(dir.path() + "/bench.log");
+  LogToFile(dir.File("bench.log"));
   double dnsRate = DnsTRate(dir, hosts);
   printf("DnsT resolutions per second (%d distinct hosts, dnsmasq on loopback): %.0f\n", hosts,
          dnsRate);

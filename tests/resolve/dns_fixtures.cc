@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DnsPacket.h"
@@ -22,23 +23,10 @@ void Put16(std::string& out, int v) {
   out += static_cast<char>(v & 0xFF);
 }
 
-int BoundUdpSocket(int& port) {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr;
-  memset(&addr, 0, sizeof(addr));
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(addr);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  port = ntohs(addr.sin_port);
-  return fd;
-}
-
 // True once a server on 127.0.0.1:port answers an A query.
 bool Answers(int port) {
   int ignored;
-  int fd = BoundUdpSocket(ignored);
+  int fd = BindLoopback(SOCK_DGRAM, ignored);
   char query[kDnsPacketMax];
   int len = BuildDnsQuery("ready.test", 7, query, sizeof(query));
   sockaddr_in to;
@@ -57,7 +45,7 @@ bool Answers(int port) {
 
 int FreeUdpPort() {
   int port;
-  close(BoundUdpSocket(port));
+  close(BindLoopback(SOCK_DGRAM, port));
   return port;
 }
 
@@ -75,9 +63,13 @@ bool Dnsmasq::Start(const TempDir& dir, const std::string& hostsFile,
                                    "--local=/test/",
                                    "--log-facility=-",
                                    "--port=" + std::to_string(m_port),
-                                   "--addn-hosts=" + dir.Write("dnsmasq_hosts", hostsFile)};
+                                   "--addn-hosts=" + WriteIn(dir, "dnsmasq_hosts", hostsFile)};
   argv.insert(argv.end(), extra.begin(), extra.end());
-  if (!m_proc.Start(argv, dir.path() + "/dnsmasq.out")) return false;
+  // dnsmasq drops its privileges before it reads the hosts file.
+  chmod(dir.path().c_str(), 0755);
+  if (!m_proc.Start(argv, dir.path(), {}, dir.File("dnsmasq.out"), dir.File("dnsmasq.err"))) {
+    return false;
+  }
   for (int i = 0; i < kReadyTries; ++i) {
     if (Answers(m_port)) return true;
   }
@@ -86,7 +78,7 @@ bool Dnsmasq::Start(const TempDir& dir, const std::string& hostsFile,
 
 UdpResponder::UdpResponder(Script script)
     : m_script(std::move(script)), m_stop(false), m_queries(0), m_lastPort(0) {
-  m_fd = BoundUdpSocket(m_port);
+  m_fd = BindLoopback(SOCK_DGRAM, m_port);
   m_thread = std::thread(&UdpResponder::Serve, this);
 }
 
@@ -172,7 +164,7 @@ std::string QueryName(const std::string& query) {
 }
 
 std::string WriteIni(const TempDir& dir, const std::string& text) {
-  return dir.Write("crawler.ini", text);
+  return WriteIn(dir, "crawler.ini", text);
 }
 
 }  // namespace crawler_test

@@ -26,7 +26,7 @@ class Dnsmasq {
   int port() const { return m_port; }
 
  private:
-  ChildProcess m_proc;
+  testsupport::Child m_proc;
   int m_port = 0;
 };
 

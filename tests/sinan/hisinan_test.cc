@@ -120,16 +120,8 @@ TEST_F(HisinanSilentTest, UnansweredHandshakeFailsInit) {
 class RawPeer {
  public:
   explicit RawPeer(std::vector<std::string> replies) : m_replies(std::move(replies)) {
-    m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr;
-    memset(&addr, 0, sizeof(addr));
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    m_fd = crawler_test::BindLoopback(SOCK_STREAM, m_port);
     listen(m_fd, 1);
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
     m_thread = std::thread(&RawPeer::Serve, this);
   }
   ~RawPeer() {
