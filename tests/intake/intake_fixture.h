@@ -43,10 +43,11 @@ class IntakeTest : public ::testing::Test {
     int no;
     while (list.Pop(no)) g_pUrlMem->FreeOneItem(static_cast<dword>(no));
   }
-  std::string Config(const std::string& servers, const std::string& crawler =
-                                                     "crawler_clus=clus\ncrawler_name=spider1\n"
-                                                     "dns_type=local\n") {
-    std::string path = m_dir.File("crawler.ini");
+  std::string Config(const std::string& servers,
+                     const std::string& crawler =
+                         "crawler_clus=clus\ncrawler_name=spider1\ndns_type=local\n",
+                     const std::string& name = "crawler.ini") {
+    std::string path = m_dir.File(name);
     testsupport::WriteFile(path, "[crawler]\n" + crawler + "[ServerList]\nserver_addrs=" +
                                      servers + "\n[TldsDict]\ndict=" + m_dir.File("psl.dat") +
                                      "\n");
