@@ -73,8 +73,8 @@ int GpCommon(const unsigned char* p, const unsigned char* end, int r, const bool
 
 // Counts the bytes >= 0xA0 (k) and those of them in `marks` (a), over at most
 // `high_max` high bytes.
-void CountMarked(const unsigned char* p, const unsigned char* end, int high_max,
-                 const char* marks, int* k, int* a) {
+void CountMarked(const unsigned char* p, const unsigned char* end, int high_max, const char* marks,
+                 int* k, int* a) {
   int h = 0;
   *k = 0;
   *a = 0;
@@ -90,8 +90,7 @@ void CountMarked(const unsigned char* p, const unsigned char* end, int high_max,
 // byte for which `trail` holds (g, the follower then skipped) and the rest
 // (e); h counts the high bytes examined, at most high_max.
 void CountLeads(const unsigned char* p, const unsigned char* end, int high_max,
-                bool (*lead)(unsigned char), bool (*trail)(unsigned char), int* h, int* g,
-                int* e) {
+                bool (*lead)(unsigned char), bool (*trail)(unsigned char), int* h, int* g, int* e) {
   *h = *g = *e = 0;
   for (p = NextHigh(p, end); p < end && *h < high_max; p = NextHigh(p, end)) {
     ++*h;
@@ -180,8 +179,8 @@ int is_sjis_jp_encoding(const unsigned char* start, const unsigned char* end, in
   int h, g, e;
   CountLeads(
       start, end, kJpHighMax, [](unsigned char c) { return c == 0x82 || c == 0x83; },
-      [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }, &h,
-      &g, &e);
+      [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }, &h, &g,
+      &e);
   return g < r ? 0 : LeadVerdict(h, g, e, r);
 }
 

@@ -6,8 +6,8 @@
 namespace htmlcharset {
 
 const char* const _g_charset_type_name_map[kCharsetTypeCount] = {
-    nullptr,  "gbk",        "utf-8",  "ucs-2le",    "ucs-2be",      "big-5",
-    "euc-jp", "shift-jis",  "euc-kr", "iso-8859-1", "windows-1251", "windows-1252",
+    nullptr,  "gbk",       "utf-8",  "ucs-2le",    "ucs-2be",      "big-5",
+    "euc-jp", "shift-jis", "euc-kr", "iso-8859-1", "windows-1251", "windows-1252",
 };
 
 const CharsetName _g_charset_name_type_map[kCharsetNameCount] = {

@@ -28,7 +28,6 @@ typedef const unsigned char* Bytes;
 
 Bytes U(const char* p) { return reinterpret_cast<Bytes>(p); }
 
-
 const char* Limit(const char* p, const char* end, int window) {
   return end - p > window ? p + window : end;
 }
@@ -132,22 +131,41 @@ int meta_charset_check(const char* text, int len, int type) {
   Bytes s = U(text), e = U(text) + std::min(len, kHeadWindow);
   bool ok;
   switch (type) {
-    case CHARSET_GBK: ok = is_gp_gbk_encoding(s, e, kDetectRatio) > 0; break;
-    case CHARSET_UTF8: ok = is_utf8_encoding_ignore(s, e, kDetectRatio) > 0; break;
-    case CHARSET_UCS2LE: ok = len >= 2 && s[0] == 0xFF && s[1] == 0xFE; break;
-    case CHARSET_UCS2BE: ok = len >= 2 && s[0] == 0xFE && s[1] == 0xFF; break;
-    case CHARSET_BIG5: ok = is_gp_big5_encoding(s, e, kDetectRatio) > 0; break;
-    case CHARSET_EUC_JP: ok = is_euc_jp_encoding(s, e, kDetectRatio) > 0; break;
-    case CHARSET_SHIFT_JIS: ok = is_sjis_jp_encoding(s, e, kDetectRatio) > 0; break;
-    case CHARSET_EUC_KR: ok = is_euc_kr_encoding(s, e, kDetectRatio) > 0; break;
+    case CHARSET_GBK:
+      ok = is_gp_gbk_encoding(s, e, kDetectRatio) > 0;
+      break;
+    case CHARSET_UTF8:
+      ok = is_utf8_encoding_ignore(s, e, kDetectRatio) > 0;
+      break;
+    case CHARSET_UCS2LE:
+      ok = len >= 2 && s[0] == 0xFF && s[1] == 0xFE;
+      break;
+    case CHARSET_UCS2BE:
+      ok = len >= 2 && s[0] == 0xFE && s[1] == 0xFF;
+      break;
+    case CHARSET_BIG5:
+      ok = is_gp_big5_encoding(s, e, kDetectRatio) > 0;
+      break;
+    case CHARSET_EUC_JP:
+      ok = is_euc_jp_encoding(s, e, kDetectRatio) > 0;
+      break;
+    case CHARSET_SHIFT_JIS:
+      ok = is_sjis_jp_encoding(s, e, kDetectRatio) > 0;
+      break;
+    case CHARSET_EUC_KR:
+      ok = is_euc_kr_encoding(s, e, kDetectRatio) > 0;
+      break;
     case CHARSET_ISO_8859_1:
     case CHARSET_WINDOWS_1252: {
       int latin = is_iso_8859_encoding(s, e, kDetectRatio);
       ok = latin == 1 || latin == 3;
       break;
     }
-    case CHARSET_WINDOWS_1251: ok = is_iso_8859_encoding(s, e, kDetectRatio) == 2; break;
-    default: ok = true;
+    case CHARSET_WINDOWS_1251:
+      ok = is_iso_8859_encoding(s, e, kDetectRatio) == 2;
+      break;
+    default:
+      ok = true;
   }
   return ok ? type : -1;
 }

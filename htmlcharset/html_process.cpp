@@ -44,9 +44,12 @@ int DecodeByName(const Source& s, const char* name, int len) {
 bool DecodeByType(const Source& s, charset_t t, int* units) {
   const char* canonical = charset_type_name(t);
   if (canonical == nullptr) return false;
-  if (t == CHARSET_UTF8) *units = utf2ucs(s.p, s.len, s.work, s.cap);
-  else if (t == CHARSET_GBK) *units = gbk2ucs(s.p, s.len, s.work, s.cap);
-  else *units = convert_unicode(s.p, s.len, s.work, s.cap, canonical, 0);
+  if (t == CHARSET_UTF8)
+    *units = utf2ucs(s.p, s.len, s.work, s.cap);
+  else if (t == CHARSET_GBK)
+    *units = gbk2ucs(s.p, s.len, s.work, s.cap);
+  else
+    *units = convert_unicode(s.p, s.len, s.work, s.cap, canonical, 0);
   return true;
 }
 

@@ -40,8 +40,9 @@ int Utf8Unit(const unsigned char* s, int left, uint16_t* unit) {
       return 1;
     }
   }
-  *unit = need == 2 ? static_cast<uint16_t>(((b & 0x1F) << 6) | (s[1] & 0x3F))
-                    : static_cast<uint16_t>(((b & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
+  *unit = need == 2
+              ? static_cast<uint16_t>(((b & 0x1F) << 6) | (s[1] & 0x3F))
+              : static_cast<uint16_t>(((b & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
   return need;
 }
 
@@ -121,20 +122,24 @@ int ucs2utf(const uint16_t* src, int len, char* dst, int cap) {
 
 int ConvToUnicode(const char* src, int len, uint16_t* dst, int cap, int code) {
   switch (code) {
-    case KWWW_CODE_UTF8: return utf2ucs(src, len, dst, cap);
+    case KWWW_CODE_UTF8:
+      return utf2ucs(src, len, dst, cap);
     case KWWW_CODE_GBK:
     case KWWW_CODE_GBK2:
-    case KWWW_CODE_GBK3: return gbk2ucs(src, len, dst, cap);
+    case KWWW_CODE_GBK3:
+      return gbk2ucs(src, len, dst, cap);
   }
   return 0;
 }
 
 int ConvFrUnicode(const uint16_t* src, int len, char* dst, int cap, int code) {
   switch (code) {
-    case KWWW_CODE_UTF8: return ucs2utf(src, len, dst, cap);
+    case KWWW_CODE_UTF8:
+      return ucs2utf(src, len, dst, cap);
     case KWWW_CODE_GBK:
     case KWWW_CODE_GBK2:
-    case KWWW_CODE_GBK3: return ucs2gbk(src, len, dst, cap);
+    case KWWW_CODE_GBK3:
+      return ucs2gbk(src, len, dst, cap);
   }
   return 0;
 }

@@ -38,7 +38,8 @@ constexpr int kCachedCount = sizeof(kCachedPairs) / sizeof(kCachedPairs[0]);
 class CachedConverters {
  public:
   CachedConverters() {
-    for (int i = 0; i < kCachedCount; ++i) m_cd[i] = iconv_open(kCachedPairs[i].to, kCachedPairs[i].from);
+    for (int i = 0; i < kCachedCount; ++i)
+      m_cd[i] = iconv_open(kCachedPairs[i].to, kCachedPairs[i].from);
   }
   ~CachedConverters() {
     for (iconv_t cd : m_cd) {
@@ -69,8 +70,8 @@ bool SameCharset(const char* a, const char* b) {
   return la == lb && strncasecmp(a, b, la) == 0;
 }
 
-int ConvertInto(const char* from, const char* to, const char* in, size_t len, char* buf,
-                size_t cap, std::string& out) {
+int ConvertInto(const char* from, const char* to, const char* in, size_t len, char* buf, size_t cap,
+                std::string& out) {
   char* ip = const_cast<char*>(in);
   size_t inleft = len;
   char* op = buf;
@@ -133,9 +134,8 @@ const char* check_bom(const char* s, size_t len, size_t* bomlen) {
     size_t size;
     const char* name;
   } kMarks[] = {
-      {"\xEF\xBB\xBF", 3, "UTF-8"},     {"\xFE\xFF", 2, "UTF-16"},
-      {"\xFF\xFE\0\0", 4, "UTF-32LE"},  {"\xFF\xFE", 2, "UTF-16LE"},
-      {"\0\0\xFE\xFF", 4, "UTF-32"},
+      {"\xEF\xBB\xBF", 3, "UTF-8"}, {"\xFE\xFF", 2, "UTF-16"},     {"\xFF\xFE\0\0", 4, "UTF-32LE"},
+      {"\xFF\xFE", 2, "UTF-16LE"},  {"\0\0\xFE\xFF", 4, "UTF-32"},
   };
   for (const auto& m : kMarks) {
     if (len >= m.size && memcmp(s, m.mark, m.size) == 0) {

@@ -36,7 +36,9 @@ float gbk_check(const char* s, size_t len);
 float big5_check(const char* s, size_t len);
 
 ENCODING detect_encoding(const char* s, size_t len);
-inline ENCODING detect_encoding(const std::string& s) { return detect_encoding(s.data(), s.size()); }
+inline ENCODING detect_encoding(const std::string& s) {
+  return detect_encoding(s.data(), s.size());
+}
 
 }  // namespace KPub
 

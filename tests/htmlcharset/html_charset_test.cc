@@ -28,10 +28,17 @@ TEST(CharsetNames, Lookup) {
     std::string name;
     charset_t type;
   } cases[] = {
-      {"gb2312", CHARSET_GBK},       {"GB18030", CHARSET_GBK},     {"utf8", CHARSET_UTF8},
-      {"Utf-8", CHARSET_UTF8},       {"big5-hkscs", CHARSET_BIG5}, {"Shift_JIS", CHARSET_SHIFT_JIS},
-      {"ks_c_5601-1987", CHARSET_EUC_KR}, {"win-1251", CHARSET_WINDOWS_1251},
-      {"x-gbk", CHARSET_NONE},       {"koi8-r", CHARSET_NONE},     {"", CHARSET_NONE},
+      {"gb2312", CHARSET_GBK},
+      {"GB18030", CHARSET_GBK},
+      {"utf8", CHARSET_UTF8},
+      {"Utf-8", CHARSET_UTF8},
+      {"big5-hkscs", CHARSET_BIG5},
+      {"Shift_JIS", CHARSET_SHIFT_JIS},
+      {"ks_c_5601-1987", CHARSET_EUC_KR},
+      {"win-1251", CHARSET_WINDOWS_1251},
+      {"x-gbk", CHARSET_NONE},
+      {"koi8-r", CHARSET_NONE},
+      {"", CHARSET_NONE},
       {"utf-8 ", CHARSET_NONE},
   };
   for (const Case& c : cases) {
@@ -109,7 +116,9 @@ TEST(MetaCharsetCheck, PlausibleTexts) {
 
 TEST(GetHtmlCharset, Cases) {
   const std::string gb = Gb(corpus::Simplified()[1]);
-  const std::string latin = corpus::Iconv("UTF-8", "ISO-8859-1", "Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen");
+  const std::string latin = corpus::Iconv("UTF-8", "ISO-8859-1",
+                                          "Gr\xC3\xBC\xC3\x9F"
+                                          "e aus M\xC3\xBCnchen");
   struct Case {
     const char* what;
     std::string text;
@@ -205,10 +214,10 @@ TEST(HtmlCharset, CorpusAccuracy) {
   langs.push_back({"euc-jp", "EUC-JP", CHARSET_EUC_JP, corpus::Japanese(), "shift_jis"});
   langs.push_back({"shift-jis", "SHIFT_JIS", CHARSET_SHIFT_JIS, corpus::Japanese(), "euc-jp"});
   langs.push_back({"euc-kr", "EUC-KR", CHARSET_EUC_KR, corpus::Korean(), "gbk"});
-  langs.push_back({"windows-1251", "WINDOWS-1251", CHARSET_WINDOWS_1251, corpus::Russian(),
-                   "iso-8859-1"});
-  langs.push_back({"windows-1252", "WINDOWS-1252", CHARSET_WINDOWS_1252, corpus::French(),
-                   "windows-1251"});
+  langs.push_back(
+      {"windows-1251", "WINDOWS-1251", CHARSET_WINDOWS_1251, corpus::Russian(), "iso-8859-1"});
+  langs.push_back(
+      {"windows-1252", "WINDOWS-1252", CHARSET_WINDOWS_1252, corpus::French(), "windows-1251"});
   std::map<std::string, std::pair<int, int>> score;  // kind -> right, total
   for (const Lang& l : langs) {
     const std::string body = corpus::Iconv("UTF-8", l.iconv_name, l.text);
@@ -236,7 +245,8 @@ TEST(HtmlCharset, CorpusAccuracy) {
     right += score[kind].first;
     total += score[kind].second;
   }
-  std::printf("html_charset corpus accuracy: %d/%d (%.1f%%)\n", right, total, 100.0 * right / total);
+  std::printf("html_charset corpus accuracy: %d/%d (%.1f%%)\n", right, total,
+              100.0 * right / total);
   // declarations other than "utf-8" are believed, so lies mostly win
   EXPECT_EQ(score["declared"].first, score["declared"].second);
   EXPECT_GE(score["undeclared"].first, score["undeclared"].second - 1);

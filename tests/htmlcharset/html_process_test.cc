@@ -68,7 +68,7 @@ TEST(Codecs, GbkDecoder) {
       {"\xB5\xC4\xD6\xD0", {0x7684, 0x4E2D}},
       {"\xA1\x40\xAA\xA1", {0xE4C6, 0xE000}},  // user-defined areas
       {"\x81\x40", {0x4E02}},
-      {"\x81 a", {0xFFFD, 'a'}},               // no follower: the next byte goes too
+      {"\x81 a", {0xFFFD, 'a'}},  // no follower: the next byte goes too
       {"a\x81", {'a', 0xFFFD}},
   };
   for (const Case& c : cases) {
@@ -99,7 +99,7 @@ TEST(Codecs, Utf8Decoder) {
       {"a\xC3\xA9\xE4\xB8\xAD", {'a', 0xE9, 0x4E2D}},
       {"\xE4\x41\x42", {0xFFFD, 'A', 'B'}},  // malformed: the lead alone
       {"\x80z", {0xFFFD, 'z'}},
-      {"ab\xE4\xB8", {'a', 'b'}},            // incomplete at the end: dropped
+      {"ab\xE4\xB8", {'a', 'b'}},  // incomplete at the end: dropped
       {"\xC3", {}},
   };
   for (const Case& c : cases) {
@@ -124,8 +124,11 @@ TEST(Codecs, EncodersAndRoom) {
   struct Code {
     int code;
     std::string bytes;
-  } codes[] = {{KWWW_CODE_GBK, "\xD6\xD0"}, {KWWW_CODE_UTF8, "\xE4\xB8\xAD"},
-               {KWWW_CODE_GBK2, "\xD6\xD0"}, {KWWW_CODE_GBK3, "\xD6\xD0"}, {9, ""}};
+  } codes[] = {{KWWW_CODE_GBK, "\xD6\xD0"},
+               {KWWW_CODE_UTF8, "\xE4\xB8\xAD"},
+               {KWWW_CODE_GBK2, "\xD6\xD0"},
+               {KWWW_CODE_GBK3, "\xD6\xD0"},
+               {9, ""}};
   for (const Code& c : codes) {
     uint16_t u[4];
     int got = ConvToUnicode(c.bytes.data(), c.bytes.size(), u, 4, c.code);
@@ -148,7 +151,10 @@ TEST(Codecs, ConvertUnicodeThroughIconv) {
   EXPECT_EQ(convert_unicode("abcdef", 6, got.data(), 8, "no-such-charset", 0), 0);
   // invalid bytes are skipped one at a time, at most 100 of them
   got.assign(kBuf, 0);
-  got.resize(convert_unicode("ab\xFF\xFF" "cd", 6, got.data(), got.size(), "utf-8", 0));
+  got.resize(
+      convert_unicode("ab\xFF\xFF"
+                      "cd",
+                      6, got.data(), got.size(), "utf-8", 0));
   EXPECT_EQ(got, (Units{'a', 'b', 'c', 'd'}));
   std::string bad = "a" + std::string(150, '\xFF') + "z";
   got.assign(kBuf, 0);
@@ -171,7 +177,9 @@ TEST(Tradmap, Normalises) {
       {"a  ", "a"},
       {"a \n ", "a\n"},
       {"  a", " a"},
-      {"a\x01" "b\x7F", "a b "},
+      {"a\x01"
+       "b\x7F",
+       "a b "},
       {"x\xE2\x80\x94y\xEF\xB9\xA4\xEF\xB9\xA5\xEF\xB8\xB3", "x-y<>|"},
   };
   for (const Case& c : cases) {
@@ -275,7 +283,8 @@ TEST(HtmlProcess, UrlRules) {
   std::ofstream(path) << "1 gbk http://site.test/\n"
                          "2\tbig5\thttp://site.test/tw/\r\n"
                          "broken-line\n"
-                         "3 " << std::string(40, 'x') << " http://site.test/long/\n";
+                         "3 "
+                      << std::string(40, 'x') << " http://site.test/long/\n";
   const std::string big5 = corpus::Iconv("UTF-8", "BIG5", corpus::Traditional()[0]);
   const std::string page = corpus::Page(Meta("gbk"), big5);
   const std::string as_big5 = Normalised(corpus::Page(Meta("gbk"), corpus::Traditional()[0]));
@@ -330,7 +339,8 @@ TEST(HtmlProcess, CorpusAccuracy) {
     right += s.second.first;
     total += s.second.second;
   }
-  std::printf("html_process corpus accuracy: %d/%d (%.1f%%)\n", right, total, 100.0 * right / total);
+  std::printf("html_process corpus accuracy: %d/%d (%.1f%%)\n", right, total,
+              100.0 * right / total);
   // a declaration the bytes contradict still wins through get_html_charset
   // unless it says "utf-8"
   EXPECT_EQ(score["declared"].first, score["declared"].second);

@@ -34,8 +34,8 @@ TEST(FreqTables, AnchorsAndShape) {
     int cell;
     int weight;
   } cases[] = {
-      {KPub::GBFreq, GbCell(0xB5, 0xC4), 599},   {KPub::GBFreq, GbCell(0xD2, 0xBB), 598},
-      {KPub::GBFreq, GbCell(0xCA, 0xC7), 597},   {KPub::GBFreq, GbCell(0xB2, 0xBB), 596},
+      {KPub::GBFreq, GbCell(0xB5, 0xC4), 599},     {KPub::GBFreq, GbCell(0xD2, 0xBB), 598},
+      {KPub::GBFreq, GbCell(0xCA, 0xC7), 597},     {KPub::GBFreq, GbCell(0xB2, 0xBB), 596},
       {KPub::Big5Freq, Big5Cell(0xAA, 0xBA), 600}, {KPub::Big5Freq, Big5Cell(0xAC, 0x4F), 599},
       {KPub::Big5Freq, Big5Cell(0xA4, 0xA3), 598}, {KPub::Big5Freq, Big5Cell(0xA7, 0xDA), 597},
       {KPub::Big5Freq, Big5Cell(0xA4, 0x40), 596},
@@ -83,10 +83,10 @@ TEST(Utf8Check, Scores) {
     float expect_min, expect_max;
   } cases[] = {
       {"", -1, -1},
-      {"\xE4", -1, -1},                       // one byte
+      {"\xE4", -1, -1},  // one byte
       {"plain ascii text", -1, -1},
       {"ascii with \xE4\xB8 two high bytes", -1, -1},
-      {zh, 99.99f, 100},                      // all well-formed
+      {zh, 99.99f, 100},                       // all well-formed
       {"\xC0\x80\xC0\x80\xC0\x80\xFF", 0, 0},  // 6 of 7 high bytes: 85 %
       {corpus::Iconv("UTF-8", "GB18030", zh), 0, 0},
       // four-byte sequences are not recognised
@@ -185,8 +185,10 @@ TEST(DetectEncoding, CorpusAccuracy) {
   int right = 0;
   for (const Sample& s : samples) {
     ENCODING got = KPub::detect_encoding(s.text);
-    if (got == s.expect) ++right;
-    else std::printf("missed: expected %d got %d\n", s.expect, got);
+    if (got == s.expect)
+      ++right;
+    else
+      std::printf("missed: expected %d got %d\n", s.expect, got);
   }
   double accuracy = 100.0 * right / samples.size();
   RecordProperty("accuracy_percent", std::to_string(accuracy));
