@@ -85,7 +85,8 @@ void ExtractText(SwfThreadState& st, SwfTextBudget& budget) {
   for (const SwfTag& tag : st.m_swf.m_tags) {
     SwfPlacement place;
     if (IsSwfTextTag(tag)) {
-      texts[SwfDefinitionId(tag)] = &tag;
+      int id = SwfDefinitionId(tag);
+      if (id >= 0) texts[id] = &tag;
     } else if (IsSwfPlaceTag(tag) && ReadSwfPlacement(tag, place) && !place.m_bMove) {
       auto it = texts.find(place.m_iCharId);
       if (it != texts.end()) ParseSwfText(*it->second, nullptr, write, budget);
