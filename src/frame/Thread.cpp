@@ -98,14 +98,13 @@ void Thread::start() {
   // The state is T_RUN before the body can end and set T_DEAD.
   SetStat(handle->mState, T_RUN, &handle->StatLock);
   ++dwCounter;
-  pthread_t tid;
-  if (pthread_create(&tid, &handle->attr, &Thread::entry, this) != 0) {
+  // The handle is stored before the new thread runs, so the body may use it.
+  if (pthread_create(&handle->tid, &handle->attr, &Thread::entry, this) != 0) {
+    handle->tid = 0;
     --dwCounter;
     SetStat(handle->mState, T_NEW, &handle->StatLock);
     KLOG(kLogger, KPub::ERROR, "pthread_create error");
-    return;
   }
-  handle->tid = tid;
 }
 
 void Thread::onExit(void* arg) {

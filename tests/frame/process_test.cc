@@ -112,8 +112,8 @@ TEST_F(CrawlerProcess, UnreadableConfigFile) {
   std::string missing = dir_.File("missing.ini");
   EXPECT_EQ(255, RunToEnd({"-c", missing}));
   EXPECT_NE(std::string::npos, Err().find("open inifile [" + missing + "] error.")) << Err();
-  EXPECT_NE(std::string::npos, Out().find("INIFile init fail. config-file is: " + missing))
-      << Out() << Err();
+  EXPECT_NE(std::string::npos, Err().find("INIFile init fail. config-file is: " + missing))
+      << Err();
 }
 
 TEST_F(CrawlerProcess, LockFileOfTheSamePidRefusesTheSecondInstance) {
