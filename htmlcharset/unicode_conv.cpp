@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 #include <string.h>
+#include <strings.h>
 
 #include <string>
 
@@ -46,10 +47,12 @@ int Utf8Unit(const unsigned char* s, int left, uint16_t* unit) {
   return need;
 }
 
-iconv_t OpenToUcs2(const char* charset, int namelen) {
-  if (namelen == 0) namelen = static_cast<int>(strlen(charset));
-  if (namelen <= 0 || namelen > kMaxCharsetName) return reinterpret_cast<iconv_t>(-1);
-  return iconv_open("UCS-2LE", std::string(charset, namelen).c_str());
+// Bytes to step over at an invalid sequence: a whole unit for 16-bit
+// charsets, since one byte would misalign the rest of the text (characters
+// beyond U+FFFF are such sequences).
+size_t SkipStep(const std::string& charset) {
+  const char* name = charset.c_str();
+  return strncasecmp(name, "ucs-2", 5) == 0 || strncasecmp(name, "utf-16", 6) == 0 ? 2 : 1;
 }
 
 }  // namespace
@@ -147,8 +150,12 @@ int ConvFrUnicode(const uint16_t* src, int len, char* dst, int cap, int code) {
 int convert_unicode(const char* src, int len, uint16_t* dst, int cap, const char* charset,
                     int namelen) {
   if (len <= 0 || cap <= 0) return 0;
-  iconv_t cd = OpenToUcs2(charset, namelen);
+  if (namelen == 0) namelen = static_cast<int>(strlen(charset));
+  if (namelen <= 0 || namelen > kMaxCharsetName) return 0;
+  const std::string name(charset, namelen);
+  iconv_t cd = iconv_open("UCS-2LE", name.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+  const size_t step = SkipStep(name);
   char* in = const_cast<char*>(src);
   size_t inleft = static_cast<size_t>(len);
   char* out = reinterpret_cast<char*>(dst);
@@ -157,8 +164,8 @@ int convert_unicode(const char* src, int len, uint16_t* dst, int cap, const char
     if (iconv(cd, &in, &inleft, &out, &outleft) != static_cast<size_t>(-1)) break;
     if (errno != EILSEQ || skipped == kMaxSkippedBytes || inleft < 2) break;
     ++skipped;
-    ++in;
-    --inleft;
+    in += step;
+    inleft -= step;
   }
   iconv_close(cd);
   int units = static_cast<int>((out - reinterpret_cast<char*>(dst)) / 2);

@@ -221,6 +221,12 @@ TEST(HtmlProcess, Utf16PageBecomesNormalisedUtf8) {
   EXPECT_EQ(Process(be), Process(page));
 }
 
+TEST(HtmlProcess, Utf16CharacterBeyondBmpKeepsTheRestAligned) {
+  const std::string text = "<p>before \xF0\x9F\x98\x80 after 中文</p>";
+  const std::string page = Raw("\xFF\xFE") + corpus::Iconv("UTF-8", "UTF-16LE", text);
+  EXPECT_EQ(Process(page), "<p>before after 中文</p>");
+}
+
 TEST(HtmlProcess, CharsetChoice) {
   const std::string simp = corpus::Simplified()[3];
   const std::string gb = corpus::Iconv("UTF-8", "GB18030", simp);
