@@ -1,11 +1,15 @@
 #include "htmlcharset/html_charset.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <random>
 #include <string>
 
+#include "htmlcharset/html_process.h"
 #include "tests/kpub/text_corpus.h"
 
 namespace {
@@ -251,6 +255,45 @@ TEST(HtmlCharset, CorpusAccuracy) {
   EXPECT_EQ(score["declared"].first, score["declared"].second);
   EXPECT_GE(score["undeclared"].first, score["undeclared"].second - 1);
   EXPECT_GE(score["lying"].first, 6);
+}
+
+}  // namespace
+
+namespace {
+
+// Random pages built from pieces that steer the parsers into their states,
+// each in a heap block of its exact size so that any read past the end is
+// caught by the address sanitizer.
+TEST(UntrustedInput, RandomPagesStayInBounds) {
+  static const char* const kPieces[] = {"<meta",     " charset=",    "http-equiv=", "content-type",
+                                        " content=", "\"",           "'",           ";",
+                                        ">",         "<!--",         "-->",         "<title",
+                                        "<html",     "x-",           "gbk",         "utf-8",
+                                        "&#",        "20013",        "x4E2D",       ";",
+                                        "\xFF\xFE",  "\xEF\xBB\xBF", "\xE4\xB8",    "\xAD",
+                                        "\xB5\xC4",  "\x81",         "\xA4\x40",    " ",
+                                        "\n"};
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 3000; ++round) {
+    std::string page;
+    int pieces = static_cast<int>(rng() % 40);
+    for (int i = 0; i < pieces; ++i) page += kPieces[rng() % (sizeof kPieces / sizeof *kPieces)];
+    std::unique_ptr<char[]> exact(new char[page.size() + 1]);
+    memcpy(exact.get(), page.data(), page.size());
+    const char* p = exact.get();
+    const int len = static_cast<int>(page.size());
+    char name[16];
+    html_charset(p, len, name, sizeof name);
+    const char* found = nullptr;
+    int found_len = 0;
+    get_meta_charset(p, p + len, &found, &found_len);
+    ASSERT_GE(found_len, 0);
+    char out[64];
+    uint16_t work[48];
+    int n = html_process(p, len, out, sizeof out, work, 48, HTML_OUTPUT_UTF8, nullptr, nullptr);
+    ASSERT_LT(n, static_cast<int>(sizeof out));
+    ASSERT_EQ(strlen(out), static_cast<size_t>(n));
+  }
 }
 
 }  // namespace

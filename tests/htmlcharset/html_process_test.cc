@@ -232,6 +232,9 @@ TEST(HtmlProcess, CharsetChoice) {
   const std::string gb = corpus::Iconv("UTF-8", "GB18030", simp);
   const std::string big5 = corpus::Iconv("UTF-8", "BIG5", corpus::Traditional()[3]);
   const std::string trad = corpus::Traditional()[3];
+  const std::string latin =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e aus M\xC3\xBCnchen, sch\xC3\xB6n";
   struct Case {
     const char* what;
     std::string page;
@@ -252,6 +255,9 @@ TEST(HtmlProcess, CharsetChoice) {
        Normalised(corpus::Page(Meta("gbk"), simp))},
       {"hint rejected by the bytes", corpus::Page("", gb), "utf-8",
        Normalised(corpus::Page("", simp))},
+      {"iso-8859-1 kept when the Latin statistics agree",
+       corpus::Page(Meta("iso-8859-1"), corpus::Iconv("UTF-8", "ISO-8859-1", latin)), nullptr,
+       Normalised(corpus::Page(Meta("iso-8859-1"), latin))},
   };
   for (const Case& c : cases) EXPECT_EQ(Process(c.page, c.hint), c.out) << c.what;
 }
