@@ -46,8 +46,8 @@ class DnsParse {
   bool OpenDnsSocket();
   bool ExchangeDatagram(sockaddr* to, int tolen, timeval* tvp, int iQueryLen, int& iAnswerLen);
 
-  char* m_pszSinanRes;     // the service's answer text, 1024 bytes
-  int m_iSinanRetryCnt;    // 0: ask the service; else calls left in back-off
+  char* m_pszSinanRes;   // the service's answer text, 1024 bytes
+  int m_iSinanRetryCnt;  // 0: ask the service; else calls left in back-off
   int m_dns_fd;
   int m_dns_epoll_fd;
   std::vector<std::pair<std::string, sockaddr_in*> > m_vectorDnsInfo;  // owns the addresses

@@ -13,7 +13,7 @@
 struct IpLruNode {
   std::string host;  // as parsed from the URL, no case folding
   tagIPLIST ips;
-  IpLruNode* next;   // the node inserted after this one
+  IpLruNode* next;  // the node inserted after this one
 };
 
 class IpLruQueue {
@@ -38,8 +38,8 @@ class IpLruQueue {
   IpLruNode* Pop();                          // m_Mutex held
 
   unsigned int m_capacity;
-  IpLruNode* m_head;  // oldest; guarded by m_Mutex
-  IpLruNode* m_tail;  // newest; guarded by m_Mutex
+  IpLruNode* m_head;                        // oldest; guarded by m_Mutex
+  IpLruNode* m_tail;                        // newest; guarded by m_Mutex
   std::map<std::string, IpLruNode*> m_ips;  // index, owns nothing; guarded by m_Mutex
   KPub::kMutex m_Mutex;
 };

@@ -7,8 +7,8 @@
 constexpr int kIpListMax = 32;
 
 struct tagIPLIST {
-  int m_iCnt;                // addresses in use, 0 .. kIpListMax
-  int m_iIp[kIpListMax];     // network byte order
+  int m_iCnt;             // addresses in use, 0 .. kIpListMax
+  int m_iIp[kIpListMax];  // network byte order
 };
 
 #endif  // CRAWLER_IPLIST_H_

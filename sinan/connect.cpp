@@ -54,8 +54,8 @@ bool LookupIPv4(const char* host, in_addr* addr) {
   hostent* result = nullptr;
   char work[kLookupBuffer];
   int herr = 0;
-  if (gethostbyname_r(host, &entry, work, sizeof(work), &result, &herr) != 0 ||
-      result == nullptr || result->h_addrtype != AF_INET || result->h_addr_list[0] == nullptr) {
+  if (gethostbyname_r(host, &entry, work, sizeof(work), &result, &herr) != 0 || result == nullptr ||
+      result->h_addrtype != AF_INET || result->h_addr_list[0] == nullptr) {
     return false;
   }
   memcpy(addr, result->h_addr_list[0], sizeof(*addr));

@@ -16,9 +16,9 @@ constexpr int kFrameHeader = 4;
 constexpr int kMaxFrameBody = 2 * 1024 * 1024;
 
 struct ProtoPack {
-  int m_iLen;          // total bytes of the frame (header included)
-  int m_iDone;         // bytes sent or received so far
-  bool m_bFinish;      // the whole frame is transferred
+  int m_iLen;            // total bytes of the frame (header included)
+  int m_iDone;           // bytes sent or received so far
+  bool m_bFinish;        // the whole frame is transferred
   std::string m_strBuf;  // sending: the whole frame; receiving: the body only
 
   ProtoPack() : m_iLen(0), m_iDone(0), m_bFinish(false) {}

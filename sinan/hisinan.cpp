@@ -45,8 +45,7 @@ const IP_STATUS kStatusOf[] = {IP_OK, IP_NONE, IP_EXPIRED};
 }  // namespace
 
 hisinan::hisinan(SINAN_SID sid)
-    : m_port(static_cast<unsigned int>(-1)), m_fd(-1), m_timeout(0), m_sid(sid),
-      m_pack(nullptr) {}
+    : m_port(static_cast<unsigned int>(-1)), m_fd(-1), m_timeout(0), m_sid(sid), m_pack(nullptr) {}
 
 hisinan::~hisinan() {
   Free();

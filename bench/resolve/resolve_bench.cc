@@ -49,8 +49,8 @@ double DnsTRate(const TempDir& dir, int hosts) {
     items.push_back(item);
   }
   DnsT thread;
-  std::string ini = "[dns]\ndns_port=" + std::to_string(dnsmasq.port()) +
-                    "\ndns_server=127.0.0.1\n";
+  std::string ini =
+      "[dns]\ndns_port=" + std::to_string(dnsmasq.port()) + "\ndns_server=127.0.0.1\n";
   if (!thread.Init(WriteIn(dir, "bench.ini", ini).c_str())) return -1;
   thread.start();
   auto start = std::chrono::steady_clock::now();

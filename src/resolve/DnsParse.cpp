@@ -66,8 +66,12 @@ bool OpenUdpSocket(int& fd) {
 }  // namespace
 
 DnsParse::DnsParse()
-    : m_pszSinanRes(nullptr), m_iSinanRetryCnt(0), m_dns_fd(-1), m_dns_epoll_fd(-1),
-      m_dns_port(kDefaultDnsPort), m_pSinan(nullptr) {}
+    : m_pszSinanRes(nullptr),
+      m_iSinanRetryCnt(0),
+      m_dns_fd(-1),
+      m_dns_epoll_fd(-1),
+      m_dns_port(kDefaultDnsPort),
+      m_pSinan(nullptr) {}
 
 // The socket and the epoll instance are closed too: tests and tools make
 // and drop instances, the process never does.
@@ -166,8 +170,8 @@ Bool DnsParse::GetIP(const char* pszDomain, tagIPLIST* pstIPList) {
                           sizeof(sockaddr_in), &wait, pstIPList, ips)) {
     return False;
   }
-  KLOG(kLogger, KPub::INFO, "GetHostByDnsServer Success. Host:%s, Dns Server:%s, Ip:%s",
-       pszDomain, server.first.c_str(), ips.c_str());
+  KLOG(kLogger, KPub::INFO, "GetHostByDnsServer Success. Host:%s, Dns Server:%s, Ip:%s", pszDomain,
+       server.first.c_str(), ips.c_str());
   return Nul;
 }
 
@@ -182,8 +186,8 @@ bool DnsParse::GetHostByDnsServer(std::string host, sockaddr* to, int tolen, tim
   int iQueryLen = BuildDnsQuery(host, id, m_dns_package_buff, sizeof(m_dns_package_buff));
   int iAnswerLen = 0;
   if (iQueryLen < 0 || !ExchangeDatagram(to, tolen, tvp, iQueryLen, iAnswerLen)) return false;
-  return ParseDnsAnswer(reinterpret_cast<const unsigned char*>(m_dns_package_buff), iAnswerLen,
-                        id, host, pstIPList, str_ips);
+  return ParseDnsAnswer(reinterpret_cast<const unsigned char*>(m_dns_package_buff), iAnswerLen, id,
+                        host, pstIPList, str_ips);
 }
 
 // Sends the query held in the buffer and reads the answer into it. After a
@@ -207,8 +211,8 @@ bool DnsParse::ExchangeDatagram(sockaddr* to, int tolen, timeval* tvp, int iQuer
   epoll_ctl(m_dns_epoll_fd, EPOLL_CTL_DEL, m_dns_fd, &ev);
   if (ready == 1 && got.data.fd == m_dns_fd && (got.events & EPOLLIN)) {
     memset(m_dns_package_buff, 0, sizeof(m_dns_package_buff));
-    ssize_t n = recvfrom(m_dns_fd, m_dns_package_buff, sizeof(m_dns_package_buff), 0, nullptr,
-                         nullptr);
+    ssize_t n =
+        recvfrom(m_dns_fd, m_dns_package_buff, sizeof(m_dns_package_buff), 0, nullptr, nullptr);
     if (n < 0) return false;
     iAnswerLen = static_cast<int>(n);
     return true;

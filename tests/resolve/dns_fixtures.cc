@@ -109,7 +109,7 @@ void UdpResponder::Serve() {
 std::string Labels(const std::string& name) {
   std::string out;
   size_t start = 0;
-  for (size_t dot = name.find('.'); ; dot = name.find('.', start)) {
+  for (size_t dot = name.find('.');; dot = name.find('.', start)) {
     std::string label = name.substr(start, dot == std::string::npos ? dot : dot - start);
     out += static_cast<char>(label.size());
     out += label;

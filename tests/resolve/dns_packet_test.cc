@@ -1,16 +1,14 @@
 // The A query's bytes and the answer parse, including datagrams that lie
 // about their own size.
-#include "DnsPacket.h"
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "DnsPacket.h"
 #include "dns_fixtures.h"
 
 using crawler_test::A;
@@ -30,7 +28,9 @@ TEST(BuildDnsQuery, BytesOfTheQuery) {
   ASSERT_EQ(18 + 9, BuildDnsQuery("www.a.com", 0x1234, buf, sizeof(buf)));
   const char expect[] =
       "\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00"
-      "\x03www\x01" "a\x03" "com\x00"
+      "\x03www\x01"
+      "a\x03"
+      "com\x00"
       "\x00\x01\x00\x01";
   EXPECT_EQ(std::string(expect, 27), std::string(buf, 27));
 }
@@ -68,23 +68,39 @@ std::vector<ParseCase> Cases() {
       {"other question", MakeAnswer(kId, "www.example.org", {{1, A(1, 2, 3, 4)}}), false, {}, ""},
       {"cname then A",
        MakeAnswer(kId, kHost, {{5, cname}, {1, A(93, 184, 216, 35), "\xc0\x21"}}),
-       true, {Ip("93.184.216.35")}, "93.184.216.35;"},
+       true,
+       {Ip("93.184.216.35")},
+       "93.184.216.35;"},
       {"private only",
        MakeAnswer(kId, kHost, {{1, A(10, 1, 2, 3)}, {1, A(172, 16, 0, 1)}, {1, A(192, 168, 1, 1)}}),
-       true, {0}, "0.0.0.0;"},
+       true,
+       {0},
+       "0.0.0.0;"},
       {"private dropped, public kept",
        MakeAnswer(kId, kHost, {{1, A(172, 31, 0, 1)}, {1, A(172, 32, 0, 1)}}),
-       true, {Ip("172.32.0.1")}, "172.32.0.1;"},
+       true,
+       {Ip("172.32.0.1")},
+       "172.32.0.1;"},
       {"owner name in labels",
        MakeAnswer(kId, kHost, {{1, A(1, 2, 3, 4), crawler_test::Labels(kHost)}}),
-       true, {Ip("1.2.3.4")}, "1.2.3.4;"},
-      {"cut inside second record", good + good.substr(good.size() - 16, 9), true,
-       {Ip("93.184.216.34")}, "93.184.216.34;"},
-      {"ancount lies", MakeAnswer(kId, kHost, {{1, A(1, 2, 3, 4)}}, 0x8180, 1, 60000), true,
-       {Ip("1.2.3.4")}, "1.2.3.4;"},
-      {"rdlength past end", good.substr(0, good.size() - 6) + std::string("\x40\x00", 2) +
-                                A(1, 2, 3, 4),
-       true, {0}, "0.0.0.0;"},
+       true,
+       {Ip("1.2.3.4")},
+       "1.2.3.4;"},
+      {"cut inside second record",
+       good + good.substr(good.size() - 16, 9),
+       true,
+       {Ip("93.184.216.34")},
+       "93.184.216.34;"},
+      {"ancount lies",
+       MakeAnswer(kId, kHost, {{1, A(1, 2, 3, 4)}}, 0x8180, 1, 60000),
+       true,
+       {Ip("1.2.3.4")},
+       "1.2.3.4;"},
+      {"rdlength past end",
+       good.substr(0, good.size() - 6) + std::string("\x40\x00", 2) + A(1, 2, 3, 4),
+       true,
+       {0},
+       "0.0.0.0;"},
       {"short A rdata", MakeAnswer(kId, kHost, {{1, "\x01\x02"}}), true, {0}, "0.0.0.0;"},
       {"header only", good.substr(0, 12), false, {}, ""},
       {"cut in question", good.substr(0, 20), false, {}, ""},

@@ -1,16 +1,14 @@
 // The DNS query client end to end: dnsmasq for real answers, a scripted
 // responder for what no real server sends, the cache simulator for the
 // service path.
-#include "DnsParse.h"
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "DnsParse.h"
 #include "dns_fixtures.h"
 
 using namespace crawler_test;
@@ -51,8 +49,8 @@ TEST_F(DnsParseTest, MissingConfigFileFailsInit) {
   DnsParse dns;
   EXPECT_FALSE(dns.Init((m_dir.path() + "/absent.ini").c_str()));
   EXPECT_NE(std::string::npos,
-            Log().find("ERROR search.download INIFile init fail. config-file is : " +
-                       m_dir.path() + "/absent.ini"));
+            Log().find("ERROR search.download INIFile init fail. config-file is : " + m_dir.path() +
+                       "/absent.ini"));
 }
 
 TEST_F(DnsParseTest, EmptyHostTouchesNoSource) {
@@ -90,8 +88,8 @@ TEST_F(DnsParseTest, AnswersOfARealServer) {
     std::vector<int> want = c.ips;
     std::sort(want.begin(), want.end());
     EXPECT_EQ(want, got) << c.host;
-    std::string line = std::string("GetHostByDnsServer Success. Host:") + c.host +
-                       ", Dns Server:127.0.0.1, Ip:";
+    std::string line =
+        std::string("GetHostByDnsServer Success. Host:") + c.host + ", Dns Server:127.0.0.1, Ip:";
     EXPECT_NE(std::string::npos, Log().find(line)) << c.host;
   }
   EXPECT_NE(std::string::npos, Log().find("Host:nx.test, Dns Server:127.0.0.1, Ip:0.0.0.0;\n"));
@@ -228,8 +226,7 @@ class DnsParseSinanTest : public DnsParseTest {
   void Start(const std::vector<std::string>& extra = {}) {
     ASSERT_TRUE(m_sim.Start(m_dir, kSinanHosts, extra));
     ASSERT_TRUE(Init(m_dns, "[sinan]\nsinan_server=127.0.0.1\nsinan_port=" +
-                                std::to_string(m_sim.port()) + "\n" +
-                                DnsAt(m_responder.port())));
+                                std::to_string(m_sim.port()) + "\n" + DnsAt(m_responder.port())));
   }
   SinanSim m_sim;
   UdpResponder m_responder{[](const std::string& q) {
@@ -275,11 +272,13 @@ TEST_F(DnsParseSinanTest, ServiceErrorSkipsServiceFor8192Calls) {
 }
 
 TEST_F(DnsParseTest, UnreachableServiceIsNotUsed) {
-  UdpResponder responder(
-      [](const std::string& q) { return MakeAnswer(QueryId(q), QueryName(q), {{1, A(1, 2, 3, 4)}}); });
+  UdpResponder responder([](const std::string& q) {
+    return MakeAnswer(QueryId(q), QueryName(q), {{1, A(1, 2, 3, 4)}});
+  });
   DnsParse dns;
   // Port 1 on loopback refuses connections.
-  ASSERT_TRUE(Init(dns, "[sinan]\nsinan_server=127.0.0.1\nsinan_port=1\n" + DnsAt(responder.port())));
+  ASSERT_TRUE(
+      Init(dns, "[sinan]\nsinan_server=127.0.0.1\nsinan_port=1\n" + DnsAt(responder.port())));
   tagIPLIST list;
   EXPECT_EQ(Nul, dns.GetIP("a.test", &list));
   EXPECT_EQ(std::vector<int>{Ip("1.2.3.4")}, Ips(list));

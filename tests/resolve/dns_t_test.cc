@@ -1,16 +1,14 @@
 // The resolver thread: waiting items come back on the pending queue with an
 // address, and what it resolved is cached.
-#include "DnsT.h"
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <new>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "DnsT.h"
 #include "IpLruQueue.h"
 #include "dns_fixtures.h"
 #include "globals.h"
@@ -80,8 +78,8 @@ std::string Answer(const std::string& q) {
 
 TEST_F(DnsTTest, ResolvesCachesAndHandsBack) {
   UdpResponder responder(Answer);
-  std::string ini = "[dns]\ndns_port=" + std::to_string(responder.port()) +
-                    "\ndns_server=127.0.0.1\n";
+  std::string ini =
+      "[dns]\ndns_port=" + std::to_string(responder.port()) + "\ndns_server=127.0.0.1\n";
   tagURL_ITEM* first = Item("http://www.other.test/a");
   tagURL_ITEM* second = Item("http://www.other.test:8080/b?c");
   tagURL_ITEM* dead = Item("https://nx.other.test/");
@@ -109,14 +107,15 @@ TEST_F(DnsTTest, ResolvesCachesAndHandsBack) {
   EXPECT_EQ(0, ip);
   EXPECT_TRUE(g_IpLruQueue.Find("", ip, 0));
   EXPECT_EQ(0, ip);
-  EXPECT_NE(std::string::npos, Log().find("ERROR search.download g_pUrlMem GetItem fail. iMemNo=[100000]"));
+  EXPECT_NE(std::string::npos,
+            Log().find("ERROR search.download g_pUrlMem GetItem fail. iMemNo=[100000]"));
 }
 
 TEST_F(DnsTTest, ServiceAddressesMarkTheItem) {
   SinanSim sim;
   ASSERT_TRUE(sim.Start(m_dir, "svc.test 93.184.216.34 93.184.216.35\n"));
-  std::string ini = "[sinan]\nsinan_server=127.0.0.1\nsinan_port=" + std::to_string(sim.port()) +
-                    "\n";
+  std::string ini =
+      "[sinan]\nsinan_server=127.0.0.1\nsinan_port=" + std::to_string(sim.port()) + "\n";
   tagURL_ITEM* item = Item("http://svc.test/");
   ASSERT_EQ(1u, Resolve(ini, {item}).size());
   EXPECT_TRUE(item->m_bWaiting);
@@ -129,10 +128,10 @@ TEST_F(DnsTTest, RealServerAndSystemResolver) {
   ASSERT_TRUE(dnsmasq.Start(m_dir, "203.0.113.80 web.dnsmasq.test\n",
                             {"--cname=www.dnsmasq.test,web.dnsmasq.test"}));
   tagURL_ITEM* viaServer = Item("http://www.dnsmasq.test/index.html");
-  ASSERT_EQ(1u, Resolve("[dns]\ndns_port=" + std::to_string(dnsmasq.port()) +
-                            "\ndns_server=127.0.0.1\n",
-                        {viaServer})
-                    .size());
+  ASSERT_EQ(
+      1u, Resolve("[dns]\ndns_port=" + std::to_string(dnsmasq.port()) + "\ndns_server=127.0.0.1\n",
+                  {viaServer})
+              .size());
   EXPECT_EQ(Ip("203.0.113.80"), viaServer->m_iIP);
   tagURL_ITEM* viaSystem = Item("http://localhost/");
   ASSERT_EQ(1u, Resolve("[dns]\n", {viaSystem}).size());

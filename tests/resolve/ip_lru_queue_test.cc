@@ -1,12 +1,12 @@
 // The IP cache: address choice, in-place replacement and eviction in order
 // of first insertion.
-#include "IpLruQueue.h"
+#include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "IpLruQueue.h"
 
 namespace {
 

@@ -122,8 +122,7 @@ void Serve(int fd) {
   // Without a handshake reply the connection stays silent until the peer leaves.
   while (talking && !g_opt.handshakeReply) talking = ReadFrame(fd, body);
   talking = talking && WriteAll(fd, SINAN::FrameOf("ok"));
-  for (long served = 0; talking && (g_opt.closeAfter < 0 || served < g_opt.closeAfter);
-       ++served) {
+  for (long served = 0; talking && (g_opt.closeAfter < 0 || served < g_opt.closeAfter); ++served) {
     talking = ReadFrame(fd, body);
     std::string reply = talking ? Answer(body) : "";
     talking = talking && WriteAll(fd, SINAN::FrameOf(g_opt.zeroLength ? "" : reply));
