@@ -18,6 +18,7 @@
 #include "iplist.h"
 #include "kpub/threadlock.h"
 
+class INIFile;
 namespace SINAN {
 class hisinan;
 }
@@ -42,6 +43,8 @@ class DnsParse {
                           tagIPLIST* pstIPList, std::string& str_ips);
 
  private:
+  void InitSinan(const INIFile& ini);
+  void AddDnsServers(const char* servers);
   bool AskSinan(const char* pszDomain, tagIPLIST* pstIPList);
   bool OpenDnsSocket();
   bool ExchangeDatagram(sockaddr* to, int tolen, timeval* tvp, int iQueryLen, int& iAnswerLen);

@@ -101,27 +101,40 @@ bool DnsParse::Init(const char* pszConfig) {
          pszConfig ? pszConfig : "");
     return false;
   }
-  const char* server = ini.read("sinan", "sinan_server");
-  const char* port = ini.read("sinan", "sinan_port");
-  if (server != nullptr && port != nullptr && atoi(port) != 0) {
-    m_pSinan = new SINAN::hisinan(SINAN::SINAN_SID_R);
-    if (!m_pSinan->Init(server, atoi(port), kSinanTimeoutSec)) {
-      delete m_pSinan;
-      m_pSinan = nullptr;
-    }
-  }
+  InitSinan(ini);
   m_dns_fd = -1;
   m_dns_epoll_fd = -1;
   const char* dnsPort = ini.read("dns", "dns_port");
   m_dns_port = dnsPort ? atoi(dnsPort) : kDefaultDnsPort;
   const char* servers = ini.read("dns", "dns_server");
   if (servers == nullptr) return true;
+  AddDnsServers(servers);
+  if (m_vectorDnsInfo.empty()) return true;
+  m_dns_epoll_fd = epoll_create(1);
+  return m_dns_epoll_fd >= 0 && OpenDnsSocket();
+}
+
+// A service that cannot be reached now is not used for the life of the
+// instance.
+void DnsParse::InitSinan(const INIFile& ini) {
+  const char* server = ini.read("sinan", "sinan_server");
+  const char* port = ini.read("sinan", "sinan_port");
+  if (server == nullptr || port == nullptr || atoi(port) == 0) return;
+  m_pSinan = new SINAN::hisinan(SINAN::SINAN_SID_R);
+  if (!m_pSinan->Init(server, atoi(port), kSinanTimeoutSec)) {
+    delete m_pSinan;
+    m_pSinan = nullptr;
+  }
+}
+
+// Servers whose name does not resolve now are left out.
+void DnsParse::AddDnsServers(const char* servers) {
   std::vector<std::string> fields;
   // A single server has no ";" and is then the whole value.
   if (KPub::split(servers, ";", fields) == 0) fields.push_back(servers);
   for (const std::string& field : fields) {
     in_addr addr;
-    if (!SINAN::LookupIPv4(field.c_str(), &addr)) continue;
+    if (field.empty() || !SINAN::LookupIPv4(field.c_str(), &addr)) continue;
     sockaddr_in* to = new sockaddr_in;
     memset(to, 0, sizeof(*to));
     to->sin_family = AF_INET;
@@ -129,9 +142,6 @@ bool DnsParse::Init(const char* pszConfig) {
     to->sin_port = htons(static_cast<uint16_t>(m_dns_port));
     m_vectorDnsInfo.push_back(std::make_pair(field, to));
   }
-  if (m_vectorDnsInfo.empty()) return true;
-  m_dns_epoll_fd = epoll_create(1);
-  return m_dns_epoll_fd >= 0 && OpenDnsSocket();
 }
 
 // True when the service named at least one address for the host.
