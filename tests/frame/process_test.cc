@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,21 +37,23 @@ class CrawlerProcess : public ::testing::Test {
               "klog.appender.F.layout.ConversionPattern=%D|%c|%m%n\n");
   }
 
-  // A configuration with every required key; `drop` names one to leave out.
+  // The sample configuration with this test's own values in front (the
+  // first occurrence of a key wins); `drop` names a key to leave out.
   std::string WriteConfig(const std::string& drop = "") {
     std::vector<std::pair<std::string, std::string>> keys = {
         {"log_file", dir_.File("klog.conf")},
         {"download_thread_count", "2"},
-        {"data_catogory", "page"},
-        {"log_catogory", "pagelog"},
         {"crawler_name", "crawler-test"},
     };
     std::string text = "[crawler]\n";
     for (const auto& kv : keys) {
       if (kv.first != drop) text += kv.first + " = " + kv.second + "\n";
     }
-    text += "[download]\nmax_redirect_count=3\ndownload_timeout=10\nconnect_timeout=5\n"
-            "meta_jump_max_second=3\nignore_meta_jump_size=4096\ndownload_max_length=1048576\n";
+    std::istringstream sample(ReadFile(std::string(CRAWLER_SOURCE_DIR) + "/config/crawler.ini"));
+    std::regex dropped("^\\s*" + (drop.empty() ? std::string("$^") : drop) + "\\s*=.*");
+    for (std::string line; std::getline(sample, line);) {
+      if (!std::regex_match(line, dropped)) text += line + "\n";
+    }
     std::string path = dir_.File("crawler.ini");
     WriteFile(path, text);
     return path;
