@@ -2,14 +2,12 @@
 
 #include <limits.h>
 #include <stdlib.h>
+#include <thrift/transport/TBufferTransports.h>
+#include <thrift/transport/TSocket.h>
 #include <time.h>
 
 #include <stdexcept>
 #include <vector>
-
-#include <thrift/TOutput.h>
-#include <thrift/transport/TBufferTransports.h>
-#include <thrift/transport/TSocket.h>
 
 #include "dispatcher2/DispatcherIni.h"
 #include "dispatcher2/DispatcherProtocol.h"
@@ -30,8 +28,6 @@ constexpr uint32_t kFrameBufferSize = 8192;
 constexpr int kInitRetryDivisor = 2000;
 constexpr int kReconnectRetryDivisor = 5000;
 const char kConfigParentDir[] = "${config_parent_dir}";
-
-void QuietThriftOutput(const char*) {}
 
 int Now() { return static_cast<int>(time(nullptr)); }
 
@@ -136,7 +132,7 @@ class Dispatcher2ClientsWrapper::Impl {
 };
 
 int Dispatcher2ClientsWrapper::Impl::Init(const std::string& config_file) {
-  apache::thrift::GlobalOutput.setOutputFunction(QuietThriftOutput);
+  spider::SilenceThriftOutput();
   DispatcherIni ini;
   if (!ini.ini_init(config_file.c_str())) return IRT_FAIL_FOR_OTHER;
   try {

@@ -1,5 +1,6 @@
 #include "dispatcher2/DispatcherProtocol.h"
 
+#include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/protocol/TProtocolDecorator.h>
 
@@ -27,7 +28,11 @@ class OnewayAsCallProtocol : public TProtocolDecorator {
   }
 };
 
+void PrintNothing(const char*) {}
+
 }  // namespace
+
+void SilenceThriftOutput() { apache::thrift::GlobalOutput.setOutputFunction(PrintNothing); }
 
 std::shared_ptr<TProtocol> MakeDispatcherProtocol(
     std::shared_ptr<apache::thrift::transport::TTransport> transport) {

@@ -5,15 +5,19 @@
 #ifndef DISPATCHER2_DISPATCHERPROTOCOL_H_
 #define DISPATCHER2_DISPATCHERPROTOCOL_H_
 
-#include <memory>
-
 #include <thrift/protocol/TProtocol.h>
 #include <thrift/transport/TTransport.h>
+
+#include <memory>
 
 namespace spider {
 
 std::shared_ptr<apache::thrift::protocol::TProtocol> MakeDispatcherProtocol(
     std::shared_ptr<apache::thrift::transport::TTransport> transport);
+
+// Switches the Thrift runtime's own diagnostics (printed on standard error)
+// off; connection failures are reported by their callers instead.
+void SilenceThriftOutput();
 
 }  // namespace spider
 

@@ -12,6 +12,8 @@ constexpr size_t kBase64MaxInput = 0xBFFFFFFE;
 
 // Empty for no input and for inputs of kBase64MaxInput bytes or more.
 std::string kbase64_encode(const char* data, size_t len);
-inline std::string kbase64_encode(const std::string& s) { return kbase64_encode(s.data(), s.size()); }
+inline std::string kbase64_encode(const std::string& s) {
+  return kbase64_encode(s.data(), s.size());
+}
 
 #endif  // CRAWLER_KBASE64_H_

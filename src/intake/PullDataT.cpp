@@ -37,7 +37,9 @@ int IntakeQuota(int iThreads, int iInFlight, unsigned long ulPending, unsigned l
   return static_cast<int>(slots - iInFlight - static_cast<double>(ulPending));
 }
 
-PullDataT::PullDataT() : Thread("", 0), m_curr_id(0),
+PullDataT::PullDataT()
+    : Thread("", 0),
+      m_curr_id(0),
       m_clients_wrapper(kConnectTimeoutMs, kSendTimeoutMs, kRecvTimeoutMs) {
   memset(m_host_name, 0, sizeof(m_host_name));
 }
@@ -98,8 +100,8 @@ void PullDataT::run() {
 void PullDataT::PullOnce() {
   int inflight = 0;
   DownLoadingCount(inflight);
-  const int quota = IntakeQuota(g_iDownLoadThreadCount, inflight, g_PendingList.Size(),
-                                g_WaitingList.Size());
+  const int quota =
+      IntakeQuota(g_iDownLoadThreadCount, inflight, g_PendingList.Size(), g_WaitingList.Size());
   std::string addr;
   int server_id = -1;
   ClientPtr client;
@@ -119,9 +121,10 @@ void PullDataT::PullOnce() {
         rc == spider::ProvideDataResponseReturnCode::RC_DATA_PART_OK) {
       ProcessData(answer, id);
     } else {
-      m_clients[id].second = TimeInMicroseconds() +
-          (rc == spider::ProvideDataResponseReturnCode::RC_NO_DATA ? kNoDataBackOffUs
-                                                                    : kOtherBackOffUs);
+      m_clients[id].second =
+          TimeInMicroseconds() + (rc == spider::ProvideDataResponseReturnCode::RC_NO_DATA
+                                      ? kNoDataBackOffUs
+                                      : kOtherBackOffUs);
     }
   } catch (...) {
     KLOG(kLogger, KPub::INFO, "ClearClient");

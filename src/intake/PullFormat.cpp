@@ -85,9 +85,10 @@ tagURL_ITEM* PullDataT::Format(const spider::UrlInfoItem& info, int id) {
   item->m_ips.clear();
   FillNumbers(info, item);
   FillTexts(info, item);
-  item->m_strUUid = info.__isset.uuid
-                        ? info.uuid
-                        : KPub::Md5Hex(info.url + m_host_name + std::to_string(TimeInMicroseconds()));
+  item->m_strUUid =
+      info.__isset.uuid
+          ? info.uuid
+          : KPub::Md5Hex(info.url + m_host_name + std::to_string(TimeInMicroseconds()));
   if (!g_strStatCatogory.empty()) {
     KLOG(kAuditLogger, KPub::INFO, "\toutput\tscribe\t%s\t%s NOTICE:  %s\tcrawler_get:%d",
          g_strStatCatogory.c_str(), KPub::LocalTimeText(now).c_str(), item->m_strUrl.c_str(),

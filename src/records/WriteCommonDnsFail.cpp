@@ -1,7 +1,6 @@
-#include "CommonDnsFail.h"
-
 #include <time.h>
 
+#include "CommonDnsFail.h"
 #include "globals.h"
 #include "json_quote.h"
 #include "kpub/klog.h"

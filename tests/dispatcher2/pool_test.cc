@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <thrift/Thrift.h>
+#include <thrift/protocol/TProtocolException.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <memory>
-
-#include <thrift/Thrift.h>
-#include <thrift/protocol/TProtocolException.h>
 
 #include "SimServer.h"
 #include "dispatcher2/Dispatcher2ClientsWrapper.h"
@@ -82,8 +81,7 @@ TEST_F(PoolTest, EmptyPiecesAndPiecesWithoutColonTakeNoId) {
   SimServer& a = StartSim();
   SimServer& b = StartSim();
   Dispatcher2ClientsWrapper pool(kConnectMs, kSendMs, kRecvMs);
-  ASSERT_EQ(spider::IRT_OK,
-            pool.Init(Config(Addr(a.Port()) + ",,localhost," + Addr(b.Port()))));
+  ASSERT_EQ(spider::IRT_OK, pool.Init(Config(Addr(a.Port()) + ",,localhost," + Addr(b.Port()))));
   std::string addr;
   int id = -1;
   ASSERT_TRUE(pool.SelectAliveClient(addr, id));
@@ -108,8 +106,7 @@ TEST_F(PoolTest, DeadServerFailsOverToTheNextLiveOne) {
   SimServer& a = StartSim();
   SimServer& c = StartSim();
   Dispatcher2ClientsWrapper pool(kConnectMs, kSendMs, kRecvMs);
-  ASSERT_EQ(0, pool.Init(Config(Addr(a.Port()) + "," + Addr(ClosedPort()) + "," +
-                                Addr(c.Port()))));
+  ASSERT_EQ(0, pool.Init(Config(Addr(a.Port()) + "," + Addr(ClosedPort()) + "," + Addr(c.Port()))));
   EXPECT_EQ((std::vector<int>{0, 2, 2, 0, 2, 2}), Rotation(pool, 6));
 }
 
@@ -180,12 +177,12 @@ TEST_F(PoolTest, ClosedServerIsReopenedOnTheSameClient) {
 // The rest of a rejected reply must not be read as the start of the next one
 // once the connection is reopened.
 TEST_F(PoolTest, ReopenedConnectionDoesNotReadLeftoversOfABadReply) {
-  std::string bad = wire::Framed(wire::Reply("FetchUrls", [](wire::TBinaryProtocol& p) {
-                                   wire::WriteResponse(p, false, 0, 2);
-                                 }) + std::string(16, '\x0b'));
-  std::string good = wire::Framed(wire::Reply("FetchUrls", [](wire::TBinaryProtocol& p) {
-    wire::WriteResponse(p, true, 0, 1);
-  }));
+  std::string bad = wire::Framed(
+      wire::Reply("FetchUrls",
+                  [](wire::TBinaryProtocol& p) { wire::WriteResponse(p, false, 0, 2); }) +
+      std::string(16, '\x0b'));
+  std::string good = wire::Framed(wire::Reply(
+      "FetchUrls", [](wire::TBinaryProtocol& p) { wire::WriteResponse(p, true, 0, 1); }));
   ScriptedFrameServer server({{bad}, {good}});
   Dispatcher2ClientsWrapper pool(kConnectMs, kSendMs, kRecvMs);
   ASSERT_EQ(0, pool.Init(Config(Addr(server.Port()))));
@@ -209,8 +206,8 @@ TEST_F(PoolTest, InitResultBits) {
   EXPECT_EQ(spider::IRT_FAIL_FOR_OTHER, missing_file.Init(m_dir + "/absent.ini"));
   Dispatcher2ClientsWrapper no_dict_key(kConnectMs, kSendMs, kRecvMs);
   EXPECT_EQ(spider::IRT_FAIL_FOR_OTHER,
-            no_dict_key.Init(WriteConfig("[ServerList]\nserver_addrs=" + Addr(a.Port()) + "\n",
-                                         "nodict.ini")));
+            no_dict_key.Init(
+                WriteConfig("[ServerList]\nserver_addrs=" + Addr(a.Port()) + "\n", "nodict.ini")));
   Dispatcher2ClientsWrapper bad_dict(kConnectMs, kSendMs, kRecvMs);
   EXPECT_EQ(spider::IRT_FAIL_FOR_DOMAIN_DICT | spider::IRT_FAIL_FOR_SERVER,
             bad_dict.Init(WriteConfig("[TldsDict]\ndict=" + m_dir + "/absent.dat\n", "bad.ini")));
@@ -227,10 +224,11 @@ TEST_F(PoolTest, DictPathExpandsConfigParentDir) {
   std::ofstream(m_dir + "/dict/psl.dat") << "com\n";
   SimServer& a = StartSim();
   Dispatcher2ClientsWrapper pool(kConnectMs, kSendMs, kRecvMs);
-  std::string config =
-      WriteConfig("[TldsDict]\ndict=${config_parent_dir}/dict/psl.dat # comment\n"
-                  "[ServerList]\nserver_addrs=" + Addr(a.Port()) + "\n",
-                  "config/crawler.ini");
+  std::string config = WriteConfig(
+      "[TldsDict]\ndict=${config_parent_dir}/dict/psl.dat # comment\n"
+      "[ServerList]\nserver_addrs=" +
+          Addr(a.Port()) + "\n",
+      "config/crawler.ini");
   EXPECT_EQ(spider::IRT_OK, pool.Init(config));
 }
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <thrift/TApplicationException.h>
 #include <thrift/Thrift.h>
 #include <thrift/protocol/TProtocolException.h>
@@ -109,18 +108,8 @@ TEST(DispatcherTypes, MissingRequiredFieldsAreInvalidData) {
     EXPECT_EQ(TProtocolException::INVALID_DATA, e.getType());
   }
 
-  using namespace apache::thrift::protocol;
-  auto no_priority = wire::Encode([](wire::TBinaryProtocol& p) {
-    p.writeStructBegin("UrlInfoItem");
-    p.writeFieldBegin("url", T_STRING, 1);
-    p.writeString(std::string("http://a.test/"));
-    p.writeFieldEnd();
-    p.writeFieldBegin("data_type", T_STRING, 3);
-    p.writeString(std::string("html"));
-    p.writeFieldEnd();
-    p.writeFieldStop();
-    p.writeStructEnd();
-  });
+  auto no_priority =
+      wire::Encode([](wire::TBinaryProtocol& p) { wire::WriteItem(p, "http://a.test/", false); });
   try {
     Decode<UrlInfoItem>(no_priority);
     FAIL() << "item without priority accepted";
@@ -148,9 +137,15 @@ TEST(DispatcherWire, CallsAreFramedStrictAndNumberedZero) {
       {"RegisterCrawler",
        [](SpiderDispatcher2Client& c) { c.send_RegisterCrawler("n", "c", "h", "d"); }},
       {"NotfiyDownloadFinish",
-       [](SpiderDispatcher2Client& c) { c.NotfiyDownloadFinish({{"a.test", 1}}, {{7, 1}}); }},
-      {"NotfiyProxyDownloadFinish", [](SpiderDispatcher2Client& c) { c.NotfiyProxyDownloadFinish({}); }},
-      {"UpdateHostIps", [](SpiderDispatcher2Client& c) { c.UpdateHostIps({{"a.test", {1}}}, "dns"); }},
+       [](SpiderDispatcher2Client& c) {
+         c.NotfiyDownloadFinish({{"a.test", 1}}, {{7, 1}});
+       }},
+      {"NotfiyProxyDownloadFinish",
+       [](SpiderDispatcher2Client& c) { c.NotfiyProxyDownloadFinish({}); }},
+      {"UpdateHostIps",
+       [](SpiderDispatcher2Client& c) {
+         c.UpdateHostIps({{"a.test", {1}}}, "dns");
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);

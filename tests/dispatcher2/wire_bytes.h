@@ -4,13 +4,12 @@
 #define TESTS_DISPATCHER2_WIRE_BYTES_H_
 
 #include <stdint.h>
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
 
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <thrift/protocol/TBinaryProtocol.h>
-#include <thrift/transport/TBufferTransports.h>
 
 namespace wire {
 
@@ -51,8 +50,28 @@ inline std::string Reply(const std::string& method,
   });
 }
 
-// A ProvideDataResponse with only the fields the flags ask for.
-inline void WriteResponse(TBinaryProtocol& p, bool with_rc, int rc, int urls) {
+// A UrlInfoItem with its required fields, priority only when asked for.
+inline void WriteItem(TBinaryProtocol& p, const std::string& url, bool with_priority) {
+  using namespace apache::thrift::protocol;
+  p.writeStructBegin("UrlInfoItem");
+  p.writeFieldBegin("url", T_STRING, 1);
+  p.writeString(url);
+  p.writeFieldEnd();
+  if (with_priority) {
+    p.writeFieldBegin("priority", T_I32, 2);
+    p.writeI32(0);
+    p.writeFieldEnd();
+  }
+  p.writeFieldBegin("data_type", T_STRING, 3);
+  p.writeString(std::string("html"));
+  p.writeFieldEnd();
+  p.writeFieldStop();
+  p.writeStructEnd();
+}
+
+// A ProvideDataResponse with only the fields the arguments ask for.
+inline void WriteResponse(TBinaryProtocol& p, bool with_rc, int rc, int urls,
+                          bool with_priority = true) {
   using namespace apache::thrift::protocol;
   p.writeStructBegin("ProvideDataResponse");
   if (with_rc) {
@@ -64,18 +83,7 @@ inline void WriteResponse(TBinaryProtocol& p, bool with_rc, int rc, int urls) {
     p.writeFieldBegin("url_infos", T_LIST, 3);
     p.writeListBegin(T_STRUCT, urls);
     for (int i = 0; i < urls; ++i) {
-      p.writeStructBegin("UrlInfoItem");
-      p.writeFieldBegin("url", T_STRING, 1);
-      p.writeString("http://wire" + std::to_string(i) + ".test/");
-      p.writeFieldEnd();
-      p.writeFieldBegin("priority", T_I32, 2);
-      p.writeI32(0);
-      p.writeFieldEnd();
-      p.writeFieldBegin("data_type", T_STRING, 3);
-      p.writeString(std::string("html"));
-      p.writeFieldEnd();
-      p.writeFieldStop();
-      p.writeStructEnd();
+      WriteItem(p, "http://wire" + std::to_string(i) + ".test/", with_priority);
     }
     p.writeListEnd();
     p.writeFieldEnd();

@@ -26,14 +26,10 @@ TEST(IntakeMatch, PasswordParameters) {
     bool bad;
   };
   const Case cases[] = {
-      {"http://a.test/login?password=x", true},
-      {"http://a.test/login?PassWord=x", true},
-      {"http://a.test/login?u=1&PASSWORD=x", true},
-      {"http://a.test/login?u=1&password=", true},
-      {"http://a.test/password=x", false},
-      {"http://a.test/?u=1&mypassword=x", false},
-      {"http://a.test/?passwords=x", false},
-      {"", false},
+      {"http://a.test/login?password=x", true},     {"http://a.test/login?PassWord=x", true},
+      {"http://a.test/login?u=1&PASSWORD=x", true}, {"http://a.test/login?u=1&password=", true},
+      {"http://a.test/password=x", false},          {"http://a.test/?u=1&mypassword=x", false},
+      {"http://a.test/?passwords=x", false},        {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(c.bad, Match(c.url)) << c.url;
 }
@@ -115,10 +111,10 @@ TEST_F(IntakeTest, StatCategoryWritesTheIntakeAuditLine) {
   PullDataT pull;
   tagURL_ITEM* item = pull.Format(Info("http://a.test/"), 1);
   ASSERT_NE(nullptr, item);
-  const std::string expected = "[search.download.common.audit]\toutput\tscribe\tstat\t" +
-                               KPub::LocalTimeText(item->m_iCreateTime) +
-                               " NOTICE:  http://a.test/\tcrawler_get:" +
-                               std::to_string(item->m_iCreateTime) + "\n";
+  const std::string expected =
+      "[search.download.common.audit]\toutput\tscribe\tstat\t" +
+      KPub::LocalTimeText(item->m_iCreateTime) +
+      " NOTICE:  http://a.test/\tcrawler_get:" + std::to_string(item->m_iCreateTime) + "\n";
   EXPECT_EQ(expected, Log());
   g_strStatCatogory.clear();
   g_pUrlMem->FreeOneItem(item->m_iCurNo);

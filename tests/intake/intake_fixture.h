@@ -43,14 +43,13 @@ class IntakeTest : public ::testing::Test {
     int no;
     while (list.Pop(no)) g_pUrlMem->FreeOneItem(static_cast<dword>(no));
   }
-  std::string Config(const std::string& servers,
-                     const std::string& crawler =
-                         "crawler_clus=clus\ncrawler_name=spider1\ndns_type=local\n",
-                     const std::string& name = "crawler.ini") {
+  std::string Config(
+      const std::string& servers,
+      const std::string& crawler = "crawler_clus=clus\ncrawler_name=spider1\ndns_type=local\n",
+      const std::string& name = "crawler.ini") {
     std::string path = m_dir.File(name);
-    testsupport::WriteFile(path, "[crawler]\n" + crawler + "[ServerList]\nserver_addrs=" +
-                                     servers + "\n[TldsDict]\ndict=" + m_dir.File("psl.dat") +
-                                     "\n");
+    testsupport::WriteFile(path, "[crawler]\n" + crawler + "[ServerList]\nserver_addrs=" + servers +
+                                     "\n[TldsDict]\ndict=" + m_dir.File("psl.dat") + "\n");
     return path;
   }
   static std::string Addr(int port) { return "127.0.0.1:" + std::to_string(port); }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <log4cplus/logger.h>
 
 #include "CommonDnsFail.h"
@@ -58,14 +57,19 @@ TEST_F(DnsFailTest, ThreeLinesByteForByte) {
                            "\terrno:-6\turl:http://a.test/p?q=\"x\"\topts:{\"k\":1}\thost:crawl01"
                            "\tdownloadTime:0.0\ttotalProcessTime:0.0\tdp1_in_time:1"
                            "\tdp1_out_time:2\tdp2_in_time:3\tdp2_out_time:4\tcrawler_in_tm:100"
-                           "\tcrawler_out_tm:" + t + "\tuuid:uuid-1";
+                           "\tcrawler_out_tm:" +
+                           t + "\tuuid:uuid-1";
   const std::string expected =
       "[search.download.scribe]\toutput\tscribe\tcat\t{\"optype\": \"html\",\"errno\": -6, "
       "\"pagesize\": 0, \"url\": \"http://a.test/p?q=\\\"x\\\"\", "
-      "\"durl\": \"http://a.test/p?q=\\\"x\\\"\", \"dlts\": " + t +
+      "\"durl\": \"http://a.test/p?q=\\\"x\\\"\", \"dlts\": " +
+      t +
       ", \"opts\": \"{\\\"k\\\":1}\", \"uuid\": \"uuid-1\" }\n"
-      "[search.download.common.audit]\toutput\tscribe\tlogcat\t" + date + tail + "\n"
-      "[search.download.common.audit]\temit\t" + date + tail + "\tmodule:crawler\n";
+      "[search.download.common.audit]\toutput\tscribe\tlogcat\t" +
+      date + tail +
+      "\n"
+      "[search.download.common.audit]\temit\t" +
+      date + tail + "\tmodule:crawler\n";
   EXPECT_EQ(expected, testsupport::ReadFile(m_log));
 }
 
@@ -73,7 +77,8 @@ TEST_F(DnsFailTest, EmptyCategoriesFallBackToTheDefaults) {
   tagURL_ITEM item = Item();
   WriteCommonDnsFail(&item, -4);
   std::string out = testsupport::ReadFile(m_log);
-  EXPECT_NE(std::string::npos, out.find("[search.download.scribe]\toutput\tscribe\tdefault_cat\t{"));
+  EXPECT_NE(std::string::npos,
+            out.find("[search.download.scribe]\toutput\tscribe\tdefault_cat\t{"));
   EXPECT_NE(std::string::npos, out.find("\toutput\tscribe\tdefault_log\t"));
 }
 
@@ -84,7 +89,8 @@ TEST_F(DnsFailTest, EmptyCategoryAndEmptyDefaultStillWriteOneRecord) {
   std::string out = testsupport::ReadFile(m_log);
   EXPECT_EQ(0u, out.find("[search.download.scribe]\toutput\tscribe\t\t{\"optype\""));
   size_t records = 0;
-  for (size_t pos = 0; (pos = out.find("[search.download.scribe]", pos)) != std::string::npos; ++pos) {
+  for (size_t pos = 0; (pos = out.find("[search.download.scribe]", pos)) != std::string::npos;
+       ++pos) {
     ++records;
   }
   EXPECT_EQ(1u, records);

@@ -1,6 +1,7 @@
+#include "json_quote.h"
+
 #include <gtest/gtest.h>
 
-#include "json_quote.h"
 #include "text_judge.h"
 
 namespace {
@@ -22,11 +23,11 @@ TEST(ValueToQuotedString, Cases) {
       {"\xe4\xb8\xad", "\"\\u4e2d\""},
       {"\xc3\xa9", "\"\\u00e9\""},
       {"\xf0\x9f\x98\x80", "\"\\ud83d\\ude00\""},
-      {"x\xc3", "\"x\xc3\""},                   // lead byte at the end of the text
+      {"x\xc3", "\"x\xc3\""},  // lead byte at the end of the text
       {"\xff", "\"\xff\""},
-      {"\xc3\x28", "\"\xc3(\""},                // bad continuation
-      {"\xe0\x80\xaf", "\"\xe0\x80\xaf\""},     // over-long form
-      {"\xed\xa0\x80", "\"\xed\xa0\x80\""},     // surrogate
+      {"\xc3\x28", "\"\xc3(\""},                     // bad continuation
+      {"\xe0\x80\xaf", "\"\xe0\x80\xaf\""},          // over-long form
+      {"\xed\xa0\x80", "\"\xed\xa0\x80\""},          // surrogate
       {"\xf4\x90\x80\x80", "\"\xf4\x90\x80\x80\""},  // above U+10FFFF
       {"a\xe4\xb8\xad\"\x01", "\"a\\u4e2d\\\"\\u0001\""},
   };
@@ -55,12 +56,18 @@ TEST(Utf8Checks, FullSequences) {
     int32_t cp;
   };
   const Case cases[] = {
-      {"\xc2\x80", 2, true, 0x80},        {"\xdf\xbf", 2, true, 0x7ff},
-      {"\xc0\x80", 2, false, 0},          {"\xe0\xa0\x80", 3, true, 0x800},
-      {"\xe0\x9f\xbf", 3, false, 0},      {"\xed\x9f\xbf", 3, true, 0xd7ff},
-      {"\xed\xbf\xbf", 3, false, 0},      {"\xf0\x90\x80\x80", 4, true, 0x10000},
-      {"\xf0\x8f\xbf\xbf", 4, false, 0},  {"\xf4\x8f\xbf\xbf", 4, true, 0x10ffff},
-      {"\xc3\xc3", 2, false, 0},          {"a", 1, false, 0},
+      {"\xc2\x80", 2, true, 0x80},
+      {"\xdf\xbf", 2, true, 0x7ff},
+      {"\xc0\x80", 2, false, 0},
+      {"\xe0\xa0\x80", 3, true, 0x800},
+      {"\xe0\x9f\xbf", 3, false, 0},
+      {"\xed\x9f\xbf", 3, true, 0xd7ff},
+      {"\xed\xbf\xbf", 3, false, 0},
+      {"\xf0\x90\x80\x80", 4, true, 0x10000},
+      {"\xf0\x8f\xbf\xbf", 4, false, 0},
+      {"\xf4\x8f\xbf\xbf", 4, true, 0x10ffff},
+      {"\xc3\xc3", 2, false, 0},
+      {"a", 1, false, 0},
       {"\xf0\x90\x80\x80\x80", 5, false, 0},
   };
   for (const Case& c : cases) {

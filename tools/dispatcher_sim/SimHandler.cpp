@@ -41,7 +41,8 @@ std::string Json(const std::vector<int32_t>& v) {
 
 std::string Json(const std::map<std::string, std::vector<int32_t>>& m) {
   std::string out = "{";
-  for (const auto& kv : m) out += (out.size() > 1 ? "," : "") + Quote(kv.first) + ":" + Json(kv.second);
+  for (const auto& kv : m)
+    out += (out.size() > 1 ? "," : "") + Quote(kv.first) + ":" + Json(kv.second);
   return out + "}";
 }
 
@@ -94,10 +95,9 @@ bool SimHandler::RegisterCrawler(const std::string& crawler_name, const std::str
     std::lock_guard<std::mutex> guard(m_mutex);
     ++m_counters.registrations;
   }
-  LogCall("RegisterCrawler", "\"crawler_name\":" + Quote(crawler_name) +
-                                 ",\"cluster_name\":" + Quote(cluster_name) +
-                                 ",\"host_name\":" + Quote(host_name) +
-                                 ",\"dns_type\":" + Quote(dns_type));
+  LogCall("RegisterCrawler",
+          "\"crawler_name\":" + Quote(crawler_name) + ",\"cluster_name\":" + Quote(cluster_name) +
+              ",\"host_name\":" + Quote(host_name) + ",\"dns_type\":" + Quote(dns_type));
   return true;
 }
 

@@ -23,11 +23,11 @@ struct SimOptions {
   std::string host = "127.0.0.1";
   int port = 0;
   std::vector<spider::UrlInfoItem> urls;
-  bool loop = false;              // start the list again when it runs out
-  int max_batch = 0;              // 0: up to the requested count
-  std::vector<int> rc_script;     // codes of the first FetchUrls answers
-  std::set<int> drop_fetches;     // FetchUrls numbers (from 1) to drop
-  int delay_ms = 0;               // before every FetchUrls answer
+  bool loop = false;           // start the list again when it runs out
+  int max_batch = 0;           // 0: up to the requested count
+  std::vector<int> rc_script;  // codes of the first FetchUrls answers
+  std::set<int> drop_fetches;  // FetchUrls numbers (from 1) to drop
+  int delay_ms = 0;            // before every FetchUrls answer
 };
 
 struct SimCounters {
@@ -71,8 +71,7 @@ class SimHandler : public spider::SpiderDispatcher2If {
                 const std::vector<spider::UrlInfoItem>& url_infos) override;
   void FetchUrlsWithFinished(spider::ProvideDataResponse& _return,
                              const std::map<std::string, int32_t>& hosts_count,
-                             const std::map<int32_t, int32_t>& ips_count,
-                             int32_t count) override;
+                             const std::map<int32_t, int32_t>& ips_count, int32_t count) override;
   void IsHaveConcurrency(std::map<std::string, int32_t>& _return,
                          const std::vector<std::string>& host_name) override;
   bool NotifyConcurrencyChanges(const std::map<std::string, int32_t>&) override;

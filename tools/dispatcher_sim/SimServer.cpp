@@ -2,17 +2,17 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
-
-#include <atomic>
-#include <future>
-#include <mutex>
-
-#include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/server/TThreadedServer.h>
 #include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TServerSocket.h>
 #include <thrift/transport/TSocket.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+
+#include "dispatcher2/DispatcherProtocol.h"
 
 using apache::thrift::protocol::TBinaryProtocolFactory;
 using apache::thrift::protocol::TProtocol;
@@ -28,8 +28,6 @@ namespace dispatcher_sim {
 namespace {
 
 constexpr int kListenBacklog = 128;
-
-void QuietThriftOutput(const char*) {}
 
 // Numbers the connections, records them opening and closing, and tells the
 // handler which connection the current call came in on.
@@ -48,9 +46,8 @@ class ConnectionEvents : public TServerEventHandler {
     if (!conn->socket) {
       conn->socket = transport;
       auto socket = std::dynamic_pointer_cast<TSocket>(transport);
-      std::string peer = socket ? socket->getPeerAddress() + ":" +
-                                      std::to_string(socket->getPeerPort())
-                                : "";
+      std::string peer =
+          socket ? socket->getPeerAddress() + ":" + std::to_string(socket->getPeerPort()) : "";
       m_log.Write("\"event\":\"connect\",\"conn\":" + std::to_string(conn->id) + ",\"peer\":\"" +
                   peer + "\"");
     }
@@ -86,7 +83,7 @@ SimServer::~SimServer() { Stop(); }
 
 // The server thread reports once: the bound port, or why serving failed.
 bool SimServer::Start(std::string& error) {
-  apache::thrift::GlobalOutput.setOutputFunction(QuietThriftOutput);
+  spider::SilenceThriftOutput();
   struct StartResult {
     std::promise<int> port;
     std::string error;

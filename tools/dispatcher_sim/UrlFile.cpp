@@ -48,21 +48,23 @@ struct FieldSetter {
   bool (*set)(Item& item, const std::string& value);
 };
 
-#define SIM_STRING_FIELD(f) \
-  {#f, [](Item& i, const std::string& v) { i.__set_##f(v); return true; }}
-#define SIM_INT_FIELD(f, conv)                                                          \
-  {                                                                                     \
-    #f, [](Item& i, const std::string& v) {                                             \
+#define SIM_STRING_FIELD(f)                                            \
+  {                                                                    \
+#f, [](Item& i, const std::string& v) { i.__set_##f(v); return true; } \
+  }
+#define SIM_INT_FIELD(f, conv)                                                        \
+  {                                                                                   \
+#f, [](Item& i, const std::string& v) {                                             \
       int32_t n = 0;                                                                    \
       return conv(v, n) ? (i.__set_##f(n), true) : false;                               \
-    }                                                                                   \
+    } \
   }
-#define SIM_BOOL_FIELD(f)                                                               \
-  {                                                                                     \
-    #f, [](Item& i, const std::string& v) {                                             \
+#define SIM_BOOL_FIELD(f)                                                             \
+  {                                                                                   \
+#f, [](Item& i, const std::string& v) {                                             \
       bool b = false;                                                                   \
       return ToBool(v, b) ? (i.__set_##f(b), true) : false;                             \
-    }                                                                                   \
+    } \
   }
 
 const FieldSetter kFields[] = {

@@ -86,33 +86,53 @@ struct CliOptions {
 
 void ApplyOption(int opt, const char* arg, CliOptions& cli) {
   switch (opt) {
-    case 'u': cli.url_file = arg; break;
-    case 'H': cli.sim.host = arg; break;
-    case 'p': cli.sim.port = ToNumber(arg, "--port"); break;
-    case 'P': cli.port_file = arg; break;
-    case 'o': cli.out_file = arg; break;
-    case 'l': cli.sim.loop = true; break;
-    case 'b': cli.sim.max_batch = ToNumber(arg, "--batch"); break;
+    case 'u':
+      cli.url_file = arg;
+      break;
+    case 'H':
+      cli.sim.host = arg;
+      break;
+    case 'p':
+      cli.sim.port = ToNumber(arg, "--port");
+      break;
+    case 'P':
+      cli.port_file = arg;
+      break;
+    case 'o':
+      cli.out_file = arg;
+      break;
+    case 'l':
+      cli.sim.loop = true;
+      break;
+    case 'b':
+      cli.sim.max_batch = ToNumber(arg, "--batch");
+      break;
     case 'r':
       for (const std::string& p : Pieces(arg)) cli.sim.rc_script.push_back(ToCode(p));
       break;
     case 'd':
-      for (const std::string& p : Pieces(arg)) cli.sim.drop_fetches.insert(ToNumber(p.c_str(), "--drop"));
+      for (const std::string& p : Pieces(arg))
+        cli.sim.drop_fetches.insert(ToNumber(p.c_str(), "--drop"));
       break;
-    case 'D': cli.sim.delay_ms = ToNumber(arg, "--delay-ms"); break;
-    case 'h': fputs(kUsage, stdout); exit(0);
-    default: Fail("unknown option (see --help)");
+    case 'D':
+      cli.sim.delay_ms = ToNumber(arg, "--delay-ms");
+      break;
+    case 'h':
+      fputs(kUsage, stdout);
+      exit(0);
+    default:
+      Fail("unknown option (see --help)");
   }
 }
 
 CliOptions ParseCommandLine(int argc, char** argv) {
   static const option kOptions[] = {
-      {"urls", required_argument, nullptr, 'u'},   {"host", required_argument, nullptr, 'H'},
-      {"port", required_argument, nullptr, 'p'},   {"port-file", required_argument, nullptr, 'P'},
-      {"out", required_argument, nullptr, 'o'},    {"loop", no_argument, nullptr, 'l'},
-      {"batch", required_argument, nullptr, 'b'},  {"rc", required_argument, nullptr, 'r'},
-      {"drop", required_argument, nullptr, 'd'},   {"delay-ms", required_argument, nullptr, 'D'},
-      {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0}};
+      {"urls", required_argument, nullptr, 'u'},  {"host", required_argument, nullptr, 'H'},
+      {"port", required_argument, nullptr, 'p'},  {"port-file", required_argument, nullptr, 'P'},
+      {"out", required_argument, nullptr, 'o'},   {"loop", no_argument, nullptr, 'l'},
+      {"batch", required_argument, nullptr, 'b'}, {"rc", required_argument, nullptr, 'r'},
+      {"drop", required_argument, nullptr, 'd'},  {"delay-ms", required_argument, nullptr, 'D'},
+      {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
   CliOptions cli;
   opterr = 0;
   for (int opt; (opt = getopt_long(argc, argv, "u:H:p:o:h", kOptions, nullptr)) != -1;) {
