@@ -4,10 +4,13 @@
 #include <errno.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <iostream>
 
 #include "DnsParse.h"
 #include "DnsT.h"
@@ -132,7 +135,12 @@ void StartThreads() {
   DrainQueue(g_WaitingList, true);
   DrainQueue(g_DoneList, false);
   KLOG(kLogger, KPub::INFO, "exit normally.");
-  exit(0);
+  // Download and intake threads are not joined: destructors of process-wide
+  // objects must not run under them, so only the streams are flushed.
+  std::cout.flush();
+  std::cerr.flush();
+  fflush(nullptr);
+  _exit(0);
 }
 
 }  // namespace
