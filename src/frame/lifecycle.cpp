@@ -20,6 +20,7 @@
 #include "globals.h"
 #include "kpub/klog.h"
 #include "kpub/kstring.h"
+#include "required_key.h"
 #include "tls_locks.h"
 
 namespace {
@@ -31,17 +32,8 @@ constexpr dword kPoolBlock = 4096;
 constexpr dword kPoolIndex = 4096;
 constexpr unsigned kShutdownGraceSeconds = 180;
 
-// The value of a required key; logs "please set" and throws when missing.
-const char* Required(INIFile& ini, const char* sect, const char* key) {
-  const char* v = ini.read(sect, key);
-  if (v == nullptr) {
-    KLOG_THROW(kLogger, KPub::ERROR, "please set [%s] %s in config file", sect, key);
-  }
-  return v;
-}
-
 bool CreateDownloadThreads(INIFile& ini) {
-  g_iDownLoadThreadCount = atoi(Required(ini, "crawler", "download_thread_count"));
+  g_iDownLoadThreadCount = atoi(ReadRequired(ini, "crawler", "download_thread_count"));
   if (g_iDownLoadThreadCount < 0) g_iDownLoadThreadCount = 0;
   size_t size = static_cast<size_t>(g_iDownLoadThreadCount) * sizeof(DownLoadThread*);
   g_ppDownLoadThread = static_cast<DownLoadThread**>(calloc(1, size == 0 ? 1 : size));
@@ -154,13 +146,13 @@ bool InitMemAllocator() {
 
 bool CreateGlobalCounter(INIFile& ini) {
   try {
-    g_strDataCatogory = Required(ini, "crawler", "data_catogory");
-    g_strLogCatogory = Required(ini, "crawler", "log_catogory");
+    g_strDataCatogory = ReadRequired(ini, "crawler", "data_catogory");
+    g_strLogCatogory = ReadRequired(ini, "crawler", "log_catogory");
     const char* stat = ini.read("crawler", "stat_catogory");
     g_strStatCatogory = stat != nullptr ? stat : "";
     memset(g_szHost, 0, sizeof g_szHost);
     gethostname(g_szHost, sizeof g_szHost - 1);
-    g_strCrawler = Required(ini, "crawler", "crawler_name");
+    g_strCrawler = ReadRequired(ini, "crawler", "crawler_name");
   } catch (...) {
     return false;
   }

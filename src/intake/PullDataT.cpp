@@ -6,6 +6,7 @@
 
 #include "globals.h"
 #include "kpub/klog.h"
+#include "required_key.h"
 #include "url_util.h"
 
 PullDataT* g_pPullDataT = nullptr;
@@ -74,13 +75,7 @@ bool PullDataT::GetParameter(INIFile& ini) {
       {"crawler_name", &PullDataT::m_crawler_name},
   };
   try {
-    for (const RequiredKey& r : kRequired) {
-      const char* value = ini.read("crawler", r.key);
-      if (value == nullptr) {
-        KLOG_THROW(kLogger, KPub::ERROR, "please set [%s] %s in config file", "crawler", r.key);
-      }
-      this->*r.member = value;
-    }
+    for (const RequiredKey& r : kRequired) this->*r.member = ReadRequired(ini, "crawler", r.key);
   } catch (const std::exception&) {
     return false;
   }
