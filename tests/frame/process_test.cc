@@ -1,5 +1,7 @@
 // The built crawler binary run as an operator runs it: usage and start-up
 // failures, the single-instance lock, status lines and shutdown.
+#include "process.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "kpub/threadlock.h"
-#include "process.h"
 
 namespace {
 
@@ -31,18 +32,20 @@ class CrawlerProcess : public ::testing::Test {
     WriteFile(dir_.File("klog.conf"),
               "klog.rootLogger=INFO, F\n"
               "klog.appender.F=FileAppender\n"
-              "klog.appender.F.File=" + log_ + "\n"
-              "klog.appender.F.ImmediateFlush=true\n"
-              "klog.appender.F.layout=PatternLayout\n"
-              "klog.appender.F.layout.ConversionPattern=%D|%c|%m%n\n");
+              "klog.appender.F.File=" +
+                  log_ +
+                  "\n"
+                  "klog.appender.F.ImmediateFlush=true\n"
+                  "klog.appender.F.layout=PatternLayout\n"
+                  "klog.appender.F.layout.ConversionPattern=%D|%c|%m%n\n");
   }
 
   // The sample configuration with this test's own values in front (the
   // first occurrence of a key wins); `drop` names a key to leave out.
-  std::string WriteConfig(const std::string& drop = "") {
+  std::string WriteConfig(const std::string& drop = "", int threads = 2) {
     std::vector<std::pair<std::string, std::string>> keys = {
         {"log_file", dir_.File("klog.conf")},
-        {"download_thread_count", "2"},
+        {"download_thread_count", std::to_string(threads)},
         {"crawler_name", "crawler-test"},
     };
     std::string text = "[crawler]\n";
@@ -66,6 +69,30 @@ class CrawlerProcess : public ::testing::Test {
     EXPECT_TRUE(child.Start(argv, run_, {"vorn_pid_dir=" + dir_.path()}, dir_.File("out"),
                             dir_.File("err")));
     return child.Wait(30000);
+  }
+
+  // Runs the crawler until three status lines are out, then sends SIGTERM
+  // twice; returns the log.
+  std::string RunAndStop(const std::string& config, const std::string& log) {
+    Child child;
+    EXPECT_TRUE(child.Start({kCrawler, "-c", "/nonexistent-first", "-c", config}, run_,
+                            {"vorn_pid_dir=" + dir_.path()}, dir_.File("out"), dir_.File("err")));
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] {
+          std::string text = ReadFile(log);
+          size_t n = 0;
+          for (size_t p = text.find("pending_cnt:"); p != std::string::npos;
+               p = text.find("pending_cnt:", p + 1)) {
+            ++n;
+          }
+          return n >= 3;
+        },
+        10000));
+    child.Signal(SIGTERM);
+    usleep(500000);
+    child.Signal(SIGTERM);
+    EXPECT_EQ(0, child.Wait(20000));
+    return ReadFile(log);
   }
 
   std::string Out() { return ReadFile(dir_.File("out")); }
@@ -95,8 +122,7 @@ TEST_F(CrawlerProcess, StartupFailuresNameTheirCause) {
       {"log_file", "please set [crawler] log_file in config file", false},
       {"crawler_name", "please set [crawler] crawler_name in config file", true},
       {"data_catogory", "please set [crawler] data_catogory in config file", true},
-      {"download_thread_count", "please set [crawler] download_thread_count in config file",
-       true},
+      {"download_thread_count", "please set [crawler] download_thread_count in config file", true},
   };
   for (const Case& c : cases) {
     unlink(log_.c_str());
@@ -122,8 +148,7 @@ TEST_F(CrawlerProcess, UnreadableConfigFile) {
 TEST_F(CrawlerProcess, LockFileOfTheSamePidRefusesTheSecondInstance) {
   Child child;
   ASSERT_TRUE(child.StartHeld({kCrawler, "-c", WriteConfig()}, run_,
-                              {"vorn_pid_dir=" + dir_.path()}, dir_.File("out"),
-                              dir_.File("err")));
+                              {"vorn_pid_dir=" + dir_.path()}, dir_.File("out"), dir_.File("err")));
   // This test process holds the lock file that the child will name after
   // its own pid.
   std::string lockPath = dir_.File(std::to_string(child.pid()));
@@ -142,47 +167,39 @@ TEST_F(CrawlerProcess, LockFileDefaultsToParentOfWorkingDirectory) {
 }
 
 TEST_F(CrawlerProcess, StatusLinesEverySecondThenSigtermTwiceExitsNormally) {
-  Child child;
-  ASSERT_TRUE(child.Start({kCrawler, "-c", "/nonexistent-first", "-c", WriteConfig()}, run_,
-                          {"vorn_pid_dir=" + dir_.path()}, dir_.File("out"), dir_.File("err")));
-  ASSERT_TRUE(testsupport::WaitUntil(
-      [&] {
-        std::string log = ReadFile(log_);
-        size_t n = 0;
-        for (size_t p = log.find("pending_cnt:"); p != std::string::npos;
-             p = log.find("pending_cnt:", p + 1)) {
-          ++n;
-        }
-        return n >= 3;
-      },
-      10000));
-  child.Signal(SIGTERM);
-  usleep(500000);
-  child.Signal(SIGTERM);
-  EXPECT_EQ(0, child.Wait(20000));
-
-  std::string log = ReadFile(log_);
-  EXPECT_NE(std::string::npos, log.find("|search.download|now start crawler.\n"));
-  EXPECT_NE(std::string::npos, log.find("|search.download|exit normally.\n"));
-  const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
-  std::regex audit(stamp + R"(\|search\.download\.common\.audit\|\temit\t()" + stamp +
-                   R"()\tcrawler_host:[^\t]+\tcrawler_name:crawler-test\tthread_cnt:64\tdownloading_cnt:0\tmodule:crawler)");
-  std::regex status(stamp +
-                    R"(\|search\.download\|crawler_host:[^\t]+\tcrawler_name:crawler-test\tthread_cnt:64\tdownloading_cnt:0\tpending_cnt:0)");
-  int audits = 0, statuses = 0;
-  std::vector<std::string> seconds;
-  std::istringstream lines(log);
-  for (std::string line; std::getline(lines, line);) {
-    std::smatch m;
-    if (std::regex_match(line, m, audit)) {
-      ++audits;
-      seconds.push_back(m[1].str());
+  struct Case {
+    int threads;
+    int slots;
+  } cases[] = {{2, 64}, {0, 0}};
+  for (const Case& c : cases) {
+    unlink(log_.c_str());
+    std::string log = RunAndStop(WriteConfig("", c.threads), log_);
+    EXPECT_NE(std::string::npos, log.find("|search.download|now start crawler.\n"));
+    EXPECT_NE(std::string::npos, log.find("|search.download|exit normally.\n"));
+    const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
+    const std::string slots = std::to_string(c.slots);
+    std::regex audit(stamp + R"(\|search\.download\.common\.audit\|\temit\t()" + stamp +
+                     R"()\tcrawler_host:[^\t]+\tcrawler_name:crawler-test\tthread_cnt:)" + slots +
+                     R"(\tdownloading_cnt:0\tmodule:crawler)");
+    std::regex status(
+        stamp +
+        R"(\|search\.download\|crawler_host:[^\t]+\tcrawler_name:crawler-test\tthread_cnt:)" +
+        slots + R"(\tdownloading_cnt:0\tpending_cnt:0)");
+    int audits = 0, statuses = 0;
+    std::vector<std::string> seconds;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch m;
+      if (std::regex_match(line, m, audit)) {
+        ++audits;
+        seconds.push_back(m[1].str());
+      }
+      if (std::regex_match(line, status)) ++statuses;
     }
-    if (std::regex_match(line, status)) ++statuses;
+    EXPECT_GE(audits, 3) << log;
+    EXPECT_EQ(audits, statuses);
+    for (size_t i = 1; i < seconds.size(); ++i) EXPECT_NE(seconds[i - 1], seconds[i]);
   }
-  EXPECT_GE(audits, 3) << log;
-  EXPECT_EQ(audits, statuses);
-  for (size_t i = 1; i < seconds.size(); ++i) EXPECT_NE(seconds[i - 1], seconds[i]);
 }
 
 }  // namespace
