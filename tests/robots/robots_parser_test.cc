@@ -29,6 +29,15 @@ struct ParseCase {
   std::string spider, text, disallow, allow;
 };
 
+template <size_t N>
+void ExpectRules(const ParseCase (&cases)[N]) {
+  for (const ParseCase& c : cases) {
+    Rules r = Parse(c.spider, c.text);
+    EXPECT_EQ(c.disallow, r.disallow) << c.what;
+    EXPECT_EQ(c.allow, r.allow) << c.what;
+  }
+}
+
 TEST(ParseRobots, GroupsAndValues) {
   const ParseCase cases[] = {
       {"empty text", "TolvaSpider", "", "", ""},
@@ -70,11 +79,7 @@ TEST(ParseRobots, GroupsAndValues) {
       {"html line breaks", "TolvaSpider", "User-agent: *<br />Disallow: /a<br />Disallow: /b<br />",
        "/a|/b", ""},
   };
-  for (const ParseCase& c : cases) {
-    Rules r = Parse(c.spider, c.text);
-    EXPECT_EQ(c.disallow, r.disallow) << c.what;
-    EXPECT_EQ(c.allow, r.allow) << c.what;
-  }
+  ExpectRules(cases);
 }
 
 TEST(ParseRobots, FallbackCrawlers) {
@@ -97,11 +102,7 @@ TEST(ParseRobots, FallbackCrawlers) {
        "User-agent: *<br />Disallow: /<br />User-agent: Googlebot<br />Disallow: /g<br />", "/g",
        ""},
   };
-  for (const ParseCase& c : cases) {
-    Rules r = Parse(c.spider, c.text);
-    EXPECT_EQ(c.disallow, r.disallow) << c.what;
-    EXPECT_EQ(c.allow, r.allow) << c.what;
-  }
+  ExpectRules(cases);
 }
 
 std::string Values(const char* prefix, int from, int count) {
