@@ -215,6 +215,7 @@ class kurlImp : public kurl {
   std::string label(int i) const;
   void appendPath(std::string& out, bool flag) const;
   void appendQuery(std::string& out) const;
+  void takeFilter(const char* const* list);
   bool filtered(const std::string& name) const;
   std::string resolve(const char* rel) const;
 
@@ -262,8 +263,9 @@ kurlImp::kurlImp(int type, int memMode) : m_iType(type), m_iMemMode(memMode) {
   }
 }
 
-void kurlImp::setFilter(const char** list) {
-  if (list == nullptr) list = const_cast<const char**>(kDefaultFilter);
+void kurlImp::setFilter(const char** list) { takeFilter(list == nullptr ? kDefaultFilter : list); }
+
+void kurlImp::takeFilter(const char* const* list) {
   m_filter.clear();
   m_iFilterMin = m_iFilterMax = 0;
   for (; *list != nullptr; ++list) {
@@ -332,8 +334,8 @@ int kurlImp::parse(const char* url) {
   return parseRest(s.substr(start));
 }
 
-// What precedes the first "/" is a host part only when it carries a user or port, or its
-// first dot is followed by at least two more characters (so "./x" and "../x" are paths).
+// What precedes the first "/" is a host part only when it carries a user or port, or at least
+// two characters lie between its first dot and the "/" (so "./x" and "../x" are paths).
 int kurlImp::parseRest(const std::string& rest) {
   size_t slash = rest.find('/');
   if (slash == std::string::npos) return parseHostPart(rest);
