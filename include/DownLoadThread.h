@@ -63,6 +63,12 @@ class DownLoadThread : public Thread {
   void HandleMsg(CURLMsg* pMsg);
   void FreeDowningRes(tagURL_ITEM* pstUrlItem, void* pCurl, bool deactive);
 
+  // Result records and lines of a finished item. OutPutPageData writes only
+  // a discard line once shutdown has stopped the output; both are false only
+  // for a record without an item.
+  bool OutPutPageData(RetData* pData);
+  bool OutPutCommonData(RetData* pData);
+
   // Tab-separated dump of an item for audit lines; empty for null.
   static std::string DumpUrl(const tagURL_ITEM* item);
 
