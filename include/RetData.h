@@ -68,6 +68,9 @@ struct RetData {
   curl_slist* m_clist;
   bool m_isXml;
   tagURL_ITEM* m_pstUrlItem;
+  // Owned; the current request's pin as a connect-to entry, so that a kept
+  // connection is reused only for the address it was made to.
+  curl_slist* m_connectlist;
 };
 
 #endif  // CRAWLER_RETDATA_H_

@@ -65,6 +65,20 @@ long RequestPort(const tagURL_PARSE& url) {
   return strncasecmp(url.m_scheme.c_str(), "https", 5) == 0 ? kHttpsPort : kHttpPort;
 }
 
+// The pin alone updates libcurl's name cache, but a kept-alive connection
+// to the host and port is matched by name and would still be reused after a
+// new address was pinned. A connect-to entry makes the address part of the
+// match. Through an HTTP proxy it would turn the tunnel target into the
+// address, so it is left out there, as for unpinned requests.
+bool SetConnectTo(RetData* pData, const std::string& entry) {
+  curl_slist_free_all(pData->m_connectlist);
+  pData->m_connectlist = nullptr;
+  const tagURL_ITEM* item = pData->m_pstUrlItem;
+  bool httpProxy = !item->m_strProxy.empty() && item->m_chProxyType != kSocksProxyType;
+  if (item->m_bIpNoReplace || httpProxy) return true;
+  return AppendLine(pData->m_connectlist, entry);
+}
+
 }  // namespace
 
 bool DownLoadThread::SetEasyOpt(void* pCurl, RetData* pData) {
@@ -154,6 +168,8 @@ bool DownLoadThread::SetRequestTarget(void* pCurl, RetData* pData, const char* p
     if (!AppendLine(pData->m_clist, url.m_hostname + ":" + portText + ":" + strIP)) set.Fail();
     set(CURLOPT_RESOLVE, pData->m_clist);
   }
+  if (!SetConnectTo(pData, url.m_hostname + ":" + portText + ":" + strIP + ":")) set.Fail();
+  set(CURLOPT_CONNECT_TO, pData->m_connectlist);
   const char* agent = item->m_strUserAgent.empty() ? m_szAgent : item->m_strUserAgent.c_str();
   if (!AppendLine(pData->m_slist, agent)) set.Fail();
   set(CURLOPT_HTTPHEADER, pData->m_slist);
@@ -165,7 +181,8 @@ bool DownLoadThread::SetRequestTarget(void* pCurl, RetData* pData, const char* p
 bool DownLoadThread::SetProxyCookie(void* pCurl, RetData* pData, char* pszSurl) {
   tagURL_ITEM* item = pData->m_pstUrlItem;
   OptionSetter set(pCurl);
-  set(CURLOPT_COOKIE, item->m_strCookie.c_str());
+  // An empty text would go out as an empty Cookie header; no value sends none.
+  set(CURLOPT_COOKIE, item->m_strCookie.empty() ? nullptr : item->m_strCookie.c_str());
   if (item->m_strProxy.empty()) {
     set(CURLOPT_PROXY, "")(CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
     return Finish(set);

@@ -48,7 +48,8 @@ RetData::RetData()
       m_slist(nullptr),
       m_clist(nullptr),
       m_isXml(false),
-      m_pstUrlItem(nullptr) {}
+      m_pstUrlItem(nullptr),
+      m_connectlist(nullptr) {}
 
 RetData::~RetData() {
   delete[] m_pszEffectiveUrl;
@@ -57,6 +58,7 @@ RetData::~RetData() {
   delete[] m_pszOutPutUrl;
   FreeList(m_slist);
   FreeList(m_clist);
+  FreeList(m_connectlist);
 }
 
 bool RetData::Init() {
@@ -77,6 +79,7 @@ bool RetData::Init() {
   m_iLastIP = -1;
   FreeList(m_slist);
   FreeList(m_clist);
+  FreeList(m_connectlist);
   return EnsureUrlBuffer(m_pszEffectiveUrl) && EnsureUrlBuffer(m_pszNewUrl) &&
          EnsureUrlBuffer(m_pszLastUrl) && EnsureUrlBuffer(m_pszOutPutUrl);
 }
