@@ -27,8 +27,17 @@
 
 namespace {
 
-const char kLogger[] = "search.download";
-const char kAuditLogger[] = "search.download.common.audit";
+// Logger names built once, not at every line.
+const std::string& Logger() {
+  static const std::string name("search.download");
+  return name;
+}
+
+const std::string& AuditLogger() {
+  static const std::string name("search.download.common.audit");
+  return name;
+}
+
 const char kRobotsType[] = "robots";
 const char kNoBodyType[] = "meta-search-nobody";
 constexpr double kMicrosPerSecond = 1000000.0;
@@ -354,7 +363,7 @@ void WriteAuditLines(const RetData& data, const Facts& facts, const std::string&
   const size_t len = data.m_strOriginHtml.size();
   const int moved = data.m_301Redi_flag ? 1 : 0;
   const int home = data.m_JumpHomePage_flag ? 1 : 0;
-  KLOG(kAuditLogger, KPub::INFO,
+  KLOG(AuditLogger(), KPub::INFO,
        "\toutput\tscribe\t%s\t%s\tstage:download_%s\tkey:%s\terrno:%d\turl:%s\thttpcode:%ld"
        "\tlen:%zu\tdurl:%s\tspeed:%f\tETag:%s\tLast-Modified:%s\t301flag:%d"
        "\tJumpHomePageflag:%d\topts:%s\thost:%s\tcurlcode:%d\treferer:%s\tcurlUrl:%s"
@@ -367,7 +376,7 @@ void WriteAuditLines(const RetData& data, const Facts& facts, const std::string&
        referer, facts.curlUrl.c_str(), data.m_dConnectTime, data.m_dDownLoadTime, facts.dlTimeCost,
        item.m_iDp1InTime, item.m_iDp1OutTime, item.m_iDp2InTime, item.m_iDp2OutTime,
        item.m_iCreateTime, item.m_iDownLoadTime, item.m_strUUid.c_str(), id, data.m_strIP.c_str());
-  KLOG(kAuditLogger, KPub::INFO,
+  KLOG(AuditLogger(), KPub::INFO,
        "\temit\t%s\tstage:download_%s\tkey:%s\terrno:%d\turl:%s\thttpcode:%ld\tlen:%zu"
        "\tdurl:%s\tspeed:%f\tETag:%s\tLast-Modified:%s\t301flag:%d\tJumpHomePageflag:%d"
        "\topts:%s\thost:%s\tcurlcode:%d\treferer:%s\tcurlUrl:%s\tconnectTime:%f"
@@ -381,7 +390,7 @@ void WriteAuditLines(const RetData& data, const Facts& facts, const std::string&
        item.m_iDp1InTime, item.m_iDp1OutTime, item.m_iDp2InTime, item.m_iDp2OutTime,
        item.m_iCreateTime, item.m_iDownLoadTime, item.m_strUUid.c_str(), id);
   if (g_strStatCatogory.empty()) return;
-  KLOG(kAuditLogger, KPub::INFO,
+  KLOG(AuditLogger(), KPub::INFO,
        "\toutput\tscribe\t%s\t%s NOTICE:  %s\tcrawler_put:%d\terrno:%d\treferer:%s",
        g_strStatCatogory.c_str(), date.c_str(), url, static_cast<int>(facts.now), facts.iErrNo,
        referer);
@@ -389,7 +398,7 @@ void WriteAuditLines(const RetData& data, const Facts& facts, const std::string&
 
 void WriteSummaryLine(const RetData& data, const Facts& facts, const std::string& date, int id) {
   const tagURL_ITEM& item = *data.m_pstUrlItem;
-  KLOG(kLogger, KPub::INFO,
+  KLOG(Logger(), KPub::INFO,
        "url=%s, datatype=%s, httpcode:%ld, curlcode:%d, set_ip:%d, download_ip:%d, "
        "interface_ip:%s connect_time=%f, download_time=%f, totalProcessTime=%f, "
        "dp1_in_time:%d, dp1_out_time:%d, dp2_in_time:%d, dp2_out_time:%d, crawler_in_tm:%d, "
@@ -457,7 +466,7 @@ void PrepareFacts(RetData& data, Facts& facts, const pcrecpp::RE* etag,
 bool DownLoadThread::OutPutPageData(RetData* pData) {
   if (pData == nullptr || pData->m_pstUrlItem == nullptr) return false;
   if (g_bStopWriteOutPut) {
-    KLOG(kLogger, KPub::INFO, "url=[%s] will be discard.", pData->m_pstUrlItem->m_strUrl.c_str());
+    KLOG(Logger(), KPub::INFO, "url=[%s] will be discard.", pData->m_pstUrlItem->m_strUrl.c_str());
     return true;
   }
   return OutPutCommonData(pData);

@@ -364,6 +364,27 @@ TEST_F(PageRecordTest, OtherPagesLeaveByteForByte) {
   EXPECT_EQ(m_data.m_strOriginHtml, DecodeContent(TakeContent(records[0]), 18));
 }
 
+TEST_F(PageRecordTest, RecordsAreNotCutAtTheMessageLimit) {
+  // Random letters: even compressed, the record is far longer than any
+  // message the formatted log calls let through.
+  std::string page(3 * static_cast<size_t>(KPub::kLogMessageMax), '\0');
+  uint32_t x = 2463534242u;
+  for (char& c : page) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>('a' + x % 26);
+  }
+  m_data.m_strOriginHtml = page;
+  ASSERT_TRUE(m_thread->OutPutCommonData(&m_data));
+  std::vector<std::string> records = Records();
+  ASSERT_EQ(1u, records.size());
+  EXPECT_GT(records[0].size(), static_cast<size_t>(KPub::kLogMessageMax));
+  const std::string end = "\"uuid\": \"uuid-1\"}";
+  EXPECT_EQ(end, records[0].substr(records[0].size() - end.size()));
+  EXPECT_EQ(page, DecodeContent(TakeContent(records[0]), page.size()));
+}
+
 struct ContentTypeCase {
   const char* header;
   const char* charset;
