@@ -243,6 +243,15 @@ TEST_F(PageRecordTest, FormFailCarriesNoPage) {
   EXPECT_NE(std::string::npos, Audits()[0].find("\tETag:\tLast-Modified:\t"));
 }
 
+TEST_F(PageRecordTest, TransferTimeWithoutEndTimeDoesNotWrap) {
+  m_data.m_lDownLoadEndTime = 0;
+  ASSERT_TRUE(m_thread->OutPutCommonData(&m_data));
+  const std::vector<std::string> records = Records();
+  ASSERT_EQ(1u, records.size());
+  EXPECT_NE(std::string::npos, records[0].find(", \"dltimecost\": -1, "));
+  EXPECT_NE(std::string::npos, Audits()[0].find("\ttotalProcessTime:-1.000000\t"));
+}
+
 struct ErrnoCase {
   const char* name;
   int curlCode;
