@@ -84,6 +84,7 @@ class DownLoadThread : public Thread {
   bool StartItem(int iMemNo);
   bool PrepareRecord(tagURL_ITEM* item, void*& curl, RetData*& data);
   void DrivePhase();
+  int WaitMillis();
   void SetSocketEvents(curl_socket_t s, int what, void* socketp);
   bool SetLocalAddress(void* pCurl, RetData* pData);
   bool SetRequestTarget(void* pCurl, RetData* pData, const char* pszDurl,
@@ -122,6 +123,9 @@ class DownLoadThread : public Thread {
   uint16_t* m_wcs;
   int& m_downloading_cnt;
   int m_id;
+  // When libcurl next wants its timeout serviced (TimeInMicroseconds), 0
+  // when it asked for none; written by multi_timer_cb on this thread.
+  unsigned long m_lTimerDue;
 };
 
 extern DownLoadThread** g_ppDownLoadThread;

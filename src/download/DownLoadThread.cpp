@@ -68,7 +68,8 @@ DownLoadThread::DownLoadThread(const char* name, unsigned long stackSize, int& d
       m_pszDecodePage(new char[kDecodePageSize]),
       m_wcs(new uint16_t[kWideBufferUnits]),
       m_downloading_cnt(downloading_cnt),
-      m_id(id) {
+      m_id(id),
+      m_lTimerDue(0) {
   m_szInterface[0] = '\0';
   m_szAgent[0] = '\0';
   m_szSpiderName[0] = '\0';

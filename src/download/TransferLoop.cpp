@@ -41,7 +41,28 @@ int ActionMask(uint32_t events) {
 
 }  // namespace
 
-int DownLoadThread::multi_timer_cb(CURLM*, long, void*) { return 0; }
+// libcurl starts a newly attached handle, and runs its own time-outs, only
+// from a timeout action. Waiting the full second in epoll before that would
+// stall every transfer added while all slots are busy or nothing is pending,
+// so the wait is cut short to when libcurl asked to be called.
+int DownLoadThread::multi_timer_cb(CURLM*, long timeout_ms, void* userp) {
+  DownLoadThread* self = static_cast<DownLoadThread*>(userp);
+  self->m_lTimerDue =
+      timeout_ms < 0 ? 0 : TimeInMicroseconds() + static_cast<unsigned long>(timeout_ms) * 1000;
+  return 0;
+}
+
+// Without the run flag the pending queue is not served any more, so waiting
+// for it would only spin while the last transfers drain.
+int DownLoadThread::WaitMillis() {
+  bool work = m_downloading_cnt < m_parallel && !g_PendingList.Empty() && g_bLoadThreadRun;
+  int wait = work ? 0 : kBusyWaitMillis;
+  if (m_lTimerDue == 0 || wait == 0) return wait;
+  unsigned long now = TimeInMicroseconds();
+  if (m_lTimerDue <= now) return 0;
+  unsigned long due = (m_lTimerDue - now + 999) / 1000;
+  return due < static_cast<unsigned long>(wait) ? static_cast<int>(due) : wait;
+}
 
 int DownLoadThread::multi_sock_cb(CURL* easy, curl_socket_t s, int what, void* userp,
                                   void* socketp) {
@@ -165,12 +186,9 @@ bool DownLoadThread::PrepareRecord(tagURL_ITEM* item, void*& curl, RetData*& dat
   return true;
 }
 
-// Without the run flag the pending queue is not served any more, so waiting
-// for it would only spin while the last transfers drain.
 void DownLoadThread::DrivePhase() {
   while (m_downloading_cnt > 0) {
-    bool work = m_downloading_cnt < m_parallel && !g_PendingList.Empty() && g_bLoadThreadRun;
-    int n = epoll_wait(m_epoll_fd, m_epoll_event, m_parallel, work ? 0 : kBusyWaitMillis);
+    int n = epoll_wait(m_epoll_fd, m_epoll_event, m_parallel, WaitMillis());
     int running = 0;
     if (n == 0) {
       curl_multi_socket_action(m_multi_curl, CURL_SOCKET_TIMEOUT, 0, &running);
