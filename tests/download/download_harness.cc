@@ -53,9 +53,15 @@ class DownloadEnvironment : public ::testing::Environment {
     ASSERT_EQ(chdir(g_scratch.c_str()), 0);
     curl_global_init(CURL_GLOBAL_ALL);
     g_pUrlMem = new HBlockMem(sizeof(tagURL_ITEM), kPoolBlock, kPoolIndex);
-    ASSERT_TRUE(g_pUrlMem->Initial());
   }
+  // Tests never free items, so every slot handed out holds a record.
   void TearDown() override {
+    for (dword no = 0; no < g_pUrlMem->GetTotalNum(); ++no) {
+      static_cast<tagURL_ITEM*>(g_pUrlMem->GetItem(no))->~tagURL_ITEM();
+    }
+    delete g_pUrlMem;
+    g_pUrlMem = nullptr;
+    curl_global_cleanup();
     if (chdir("/") == 0) std::filesystem::remove_all(m_root);
   }
 
