@@ -112,6 +112,14 @@ TEST(RequestSetup, LocalAddressRotatesPerItemAndStaysForItsHops) {
   }
 }
 
+TEST(RequestSetup, ASingleAddressWithoutSeparatorBinds) {
+  DownloadHarness h("download_interface=127.0.0.5\n");
+  tagURL_ITEM* item = h.NewItem("http://single.test/");
+  Claim claim(h.thread(), item);
+  ASSERT_TRUE(claim.Setup("http://single.test/", Addr("127.0.0.1")));
+  EXPECT_EQ(claim.data->m_strInterfaceIP, "127.0.0.5");
+}
+
 TEST(RequestSetup, WithoutAddressesNothingIsBound) {
   DownloadHarness h("auto_interface=0\n");
   tagURL_ITEM* item = h.NewItem("http://plain.test/");
