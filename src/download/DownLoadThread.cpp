@@ -9,6 +9,7 @@
 #include "LocalAddress.h"
 #include "kpub/klog.h"
 #include "kpub/kstring.h"
+#include "required_key.h"
 
 DownLoadThread** g_ppDownLoadThread = nullptr;
 int g_iDownLoadMaxLength = 0;
@@ -23,15 +24,6 @@ const char kDefaultSpiderName[] = "TolvaSpider";
 // Never fetched: kept only for whoever reads the setting.
 const char kDefaultHostDownUrl[] = "http://hostdown.localdomain/downloader.php?url=";
 constexpr int kFilterCheckSeconds = 30;
-
-// The value of a required key; logs "please set" and throws when missing.
-const char* Required(INIFile& ini, const char* key) {
-  const char* v = ini.read(kSection, key);
-  if (v == nullptr) {
-    KLOG_THROW(kLogger, KPub::ERROR, "please set [%s] %s in config file", kSection, key);
-  }
-  return v;
-}
 
 const char* Optional(INIFile& ini, const char* key, const char* fallback) {
   const char* v = ini.read(kSection, key);
@@ -91,10 +83,10 @@ bool DownLoadThread::GetParameter(INIFile& ini) {
       {"download_max_length", &g_iDownLoadMaxLength},
   };
   try {
-    for (const IntKey& k : required) *k.field = atoi(Required(ini, k.key));
+    for (const IntKey& k : required) *k.field = atoi(ReadRequired(ini, kSection, k.key));
     g_iDownLoadResFlag = atoi(Optional(ini, "download_res_flag", "0"));
     ReadLocalAddresses(ini);
-    strlcpy(m_szAgent, Required(ini, "user_agent"), sizeof m_szAgent);
+    strlcpy(m_szAgent, ReadRequired(ini, kSection, "user_agent"), sizeof m_szAgent);
     m_strHostDownUrl = Optional(ini, "host_down_url", kDefaultHostDownUrl);
     strlcpy(m_szSpiderName, Optional(ini, "spider_name", kDefaultSpiderName),
             sizeof m_szSpiderName);
