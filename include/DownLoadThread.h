@@ -60,6 +60,13 @@ class DownLoadThread : public Thread {
   bool InitRegExp();
   void FreeRegExp();
 
+  // Judges the charset of a completed response: fills m_strHeaderContent_Type,
+  // m_str_o_charset, m_chCharSetType and m_isXml. Nothing for null.
+  void JudgePageCharSet(RetData* pData);
+  // "UTF-8", "BIG5" or "GB18030" for a recognised declared name, needdetect
+  // false; otherwise the name unchanged and needdetect true.
+  static std::string getConvCharset(const std::string& charset, bool& needdetect);
+
   void HandleMsg(CURLMsg* pMsg);
   void FreeDowningRes(tagURL_ITEM* pstUrlItem, void* pCurl, bool deactive);
 
@@ -90,6 +97,8 @@ class DownLoadThread : public Thread {
   bool SetRequestTarget(void* pCurl, RetData* pData, const char* pszDurl,
                         const std::string& strIP);
   bool SetProxyCookie(void* pCurl, RetData* pData, char* pszSurl);
+  // Charset declared in the start of the body, for JudgePageCharSet.
+  void FindDeclaredCharSet(RetData* pData);
 
   RobotsNode m_robots_node;
   CURLM* m_multi_curl;

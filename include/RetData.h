@@ -21,6 +21,14 @@ enum PROCESS_TYPE {
   PROCESS_SWF = 5
 };
 
+// Where the judged charset came from (RetData::m_chCharSetType).
+enum CHARSET_JUDE {
+  CHARSET_HEADER = 1,
+  CHARSET_META = 2,
+  CHARSET_AUTO_OK = 3,
+  CHARSET_AUTO_UNKONW = 4
+};
+
 struct RetData {
   RetData();
   ~RetData();
