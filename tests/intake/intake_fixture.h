@@ -11,6 +11,7 @@
 #include "PullDataT.h"
 #include "globals.h"
 #include "kpub/klog.h"
+#include "log_capture.h"
 #include "process.h"
 
 class IntakeTest : public ::testing::Test {
@@ -23,14 +24,7 @@ class IntakeTest : public ::testing::Test {
     g_pDownLoading = m_inflight;
     g_bLoadThreadRun = true;
     m_log = m_dir.File("crawler.log");
-    KPub::kLogConfig(KPub::ConfigList{
-        {"klog.appender.F", "FileAppender"},
-        {"klog.appender.F.File", m_log},
-        {"klog.appender.F.ImmediateFlush", "true"},
-        {"klog.appender.F.layout", "PatternLayout"},
-        {"klog.appender.F.layout.ConversionPattern", "[%c]%m%n"},
-        {"klog.rootLogger", "INFO, F"},
-    });
+    testsupport::LogToFile(m_log);
     testsupport::WriteFile(m_dir.File("psl.dat"), "com\n");
   }
   void TearDown() override {

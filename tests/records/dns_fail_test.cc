@@ -6,6 +6,7 @@
 #include "kpub/klog.h"
 #include "kpub/kmd5.h"
 #include "kpub/kstring.h"
+#include "log_capture.h"
 #include "process.h"
 
 namespace {
@@ -14,14 +15,7 @@ class DnsFailTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_log = m_dir.File("out.log");
-    KPub::kLogConfig(KPub::ConfigList{
-        {"klog.appender.F", "FileAppender"},
-        {"klog.appender.F.File", m_log},
-        {"klog.appender.F.ImmediateFlush", "true"},
-        {"klog.appender.F.layout", "PatternLayout"},
-        {"klog.appender.F.layout.ConversionPattern", "[%c]%m%n"},
-        {"klog.rootLogger", "INFO, F"},
-    });
+    testsupport::LogToFile(m_log);
     strlcpy(g_szHost, "crawl01", sizeof(g_szHost));
     g_strDataCatogory = "default_cat";
     g_strLogCatogory = "default_log";

@@ -8,7 +8,7 @@
 
 #include <sstream>
 
-#include "kpub/klog.h"
+#include "log_capture.h"
 
 namespace crawler_test {
 
@@ -68,15 +68,7 @@ int SinanSim::Asked(const std::string& host) const {
 }
 
 void LogToFile(const std::string& file) {
-  KPub::ConfigList list = {
-      {"klog.appender.TEST", "FileAppender"},
-      {"klog.appender.TEST.File", file},
-      {"klog.appender.TEST.ImmediateFlush", "true"},
-      {"klog.appender.TEST.layout", "PatternLayout"},
-      {"klog.appender.TEST.layout.ConversionPattern", "%p %c %m%n"},
-      {"klog.rootLogger", "ALL, TEST"},
-  };
-  KPub::kLogConfig(list);
+  testsupport::LogToFile(file, "%p %c %m%n", "ALL");
 }
 
 }  // namespace crawler_test
