@@ -34,25 +34,37 @@ bool DownLoadThread::InitRegExp() {
   first.set_caseless(true).set_multiline(true).set_dotall(true);
   pcrecpp::RE_Options others;
   others.set_caseless(true);
-  for (const PatternSpec& spec : specs) {
-    const pcrecpp::RE_Options& opts = spec.field == &DownLoadThread::m_pMatchMeta ? first : others;
-    pcrecpp::RE* re = new (std::nothrow) pcrecpp::RE(spec.pattern, opts);
-    this->*spec.field = re;
-    if (re == nullptr || !re->error().empty()) {
-      KLOG("search.download", KPub::ERROR, "new pcrecpp failed.");
-      return false;
+  // Patterns already compiled stay in their fields for FreeRegExp.
+  bool ok = true;
+  try {
+    for (const PatternSpec& spec : specs) {
+      pcrecpp::RE*& re = this->*spec.field;
+      re = new pcrecpp::RE(spec.pattern,
+                           spec.field == &DownLoadThread::m_pMatchMeta ? first : others);
+      if (!re->error().empty()) {
+        ok = false;
+        break;
+      }
     }
+  } catch (const std::bad_alloc&) {
+    ok = false;
   }
-  return true;
+  if (!ok) KLOG("search.download", KPub::ERROR, "new pcrecpp failed.");
+  return ok;
 }
 
 void DownLoadThread::FreeRegExp() {
   pcrecpp::RE* DownLoadThread::*const fields[] = {
-      &DownLoadThread::m_pMatchMeta,           &DownLoadThread::m_pMatchLocation,
-      &DownLoadThread::m_pMatchHeaderContent_Type, &DownLoadThread::m_pMatchHeaderCharSet,
-      &DownLoadThread::m_pMatchHeaderETag,     &DownLoadThread::m_pMatchHeaderLast_Modified,
-      &DownLoadThread::m_pMatchContentCharSet1, &DownLoadThread::m_pMatchContentCharSet2,
-      &DownLoadThread::m_pMatchContentCharSet3, &DownLoadThread::m_pMatchBaseHref,
+      &DownLoadThread::m_pMatchMeta,
+      &DownLoadThread::m_pMatchLocation,
+      &DownLoadThread::m_pMatchHeaderContent_Type,
+      &DownLoadThread::m_pMatchHeaderCharSet,
+      &DownLoadThread::m_pMatchHeaderETag,
+      &DownLoadThread::m_pMatchHeaderLast_Modified,
+      &DownLoadThread::m_pMatchContentCharSet1,
+      &DownLoadThread::m_pMatchContentCharSet2,
+      &DownLoadThread::m_pMatchContentCharSet3,
+      &DownLoadThread::m_pMatchBaseHref,
   };
   for (pcrecpp::RE* DownLoadThread::*field : fields) {
     delete (this->*field);
