@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Bool.h"
 #include "INIFile.h"
 #include "RetData.h"
 #include "RobotsNode.h"
@@ -70,6 +71,13 @@ class DownLoadThread : public Thread {
   void HandleMsg(CURLMsg* pMsg);
   void FreeDowningRes(tagURL_ITEM* pstUrlItem, void* pCurl, bool deactive);
 
+  // Follow-ups of a completed transfer on the same handle: True when the
+  // next request is set up, False for a null handle or record, Nul when
+  // there is nothing to follow.
+  Bool ProcessRedirect(void* pCurl, RetData* pData);
+  Bool ProcessMetaJump(void* pCurl, RetData* pData);
+  Bool ProcessSwf(void* pCurl, RetData* pData);
+
   // Result records and lines of a finished item. OutPutPageData writes only
   // a discard line once shutdown has stopped the output; both are false only
   // for a record without an item.
@@ -83,6 +91,10 @@ class DownLoadThread : public Thread {
   static int multi_timer_cb(CURLM* multi, long timeout_ms, void* userp);
 
  private:
+  // Where HandleMsg goes next: the join points of the completion, a
+  // response ready to be searched for jumps, or a handle restarted.
+  enum Completion { kCaptured, kJoinA, kJoinB, kJoinC, kJoinD, kRestarted };
+
   bool GetParameter(INIFile& ini);
   void ReadLocalAddresses(INIFile& ini);
   bool CreateHandlePool();
@@ -97,6 +109,19 @@ class DownLoadThread : public Thread {
   bool SetRequestTarget(void* pCurl, RetData* pData, const char* pszDurl,
                         const std::string& strIP);
   bool SetProxyCookie(void* pCurl, RetData* pData, char* pszSurl);
+  Completion FirstDecision(void* pCurl, RetData* pData, std::string& error);
+  Completion AfterCapture(RetData* pData);
+  Completion JoinB(void* pCurl, RetData* pData);
+  Completion JoinA(void* pCurl, RetData* pData);
+  void JoinC(RetData* pData, std::string& error);
+  void JoinD(void* pCurl, RetData* pData, const std::string& error);
+  Completion Restart(void* pCurl, RetData* pData, PROCESS_TYPE next);
+  void MergeSwfDocument(RetData* pData);
+  void MarkRedownload(RetData* pData);
+  Bool FollowMetaRefresh(void* pCurl, RetData* pData, int delay, std::string target);
+  Bool FollowScriptJump(void* pCurl, RetData* pData);
+  Bool FollowJump(void* pCurl, RetData* pData, const std::string& target);
+
   // Charset declared in the start of the body, for JudgePageCharSet.
   void FindDeclaredCharSet(RetData* pData);
 

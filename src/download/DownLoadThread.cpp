@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "FollowUp.h"
 #include "LocalAddress.h"
 #include "kpub/klog.h"
 #include "kpub/kstring.h"
@@ -86,6 +87,7 @@ bool DownLoadThread::GetParameter(INIFile& ini) {
     for (const IntKey& k : required) *k.field = atoi(ReadRequired(ini, kSection, k.key));
     g_iDownLoadResFlag = atoi(Optional(ini, "download_res_flag", "0"));
     ReadLocalAddresses(ini);
+    ReadFollowUpSettings(ini);
     strlcpy(m_szAgent, ReadRequired(ini, kSection, "user_agent"), sizeof m_szAgent);
     m_strHostDownUrl = Optional(ini, "host_down_url", kDefaultHostDownUrl);
     strlcpy(m_szSpiderName, Optional(ini, "spider_name", kDefaultSpiderName),
