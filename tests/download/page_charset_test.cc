@@ -3,11 +3,10 @@
 // size of the body window searched for declarations.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "DownLoadThread.h"
-#include "process.h"
+#include "download_harness.h"
 #include "tests/kpub/text_corpus.h"
 
 namespace {
@@ -55,17 +54,7 @@ struct Case {
 
 class PageCharsetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const std::string ini = m_dir.File("crawler.ini");
-    testsupport::WriteFile(ini,
-                           "[download]\nmax_redirect_count = 5\ndownload_timeout = 30\n"
-                           "connect_timeout = 10\nmeta_jump_max_second = 3\n"
-                           "ignore_meta_jump_size = 4096\ndownload_max_length = 2097152\n"
-                           "user_agent = User-Agent: test\nspider_name = TestSpider\n");
-    m_thread.reset(new DownLoadThread("", 0, m_inflight, 0, 1));
-    ASSERT_TRUE(m_thread->Create(ini.c_str()));
-    ASSERT_TRUE(m_data.Init());
-  }
+  void SetUp() override { ASSERT_TRUE(m_data.Init()); }
 
   // One record serves every case of a table, as a handle's record serves
   // one response after another: nothing of the previous judgement may stay.
@@ -79,9 +68,8 @@ class PageCharsetTest : public ::testing::Test {
     EXPECT_EQ(m_data.m_isXml, c.want.xml);
   }
 
-  testsupport::TempDir m_dir;
-  int m_inflight = 0;
-  std::unique_ptr<DownLoadThread> m_thread;
+  DownloadHarness m_harness;
+  DownLoadThread* const m_thread = &m_harness.thread();
   RetData m_data;
 };
 
