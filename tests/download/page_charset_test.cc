@@ -1,17 +1,21 @@
 // Charset judgement of completed responses: which source wins (header,
 // body declaration, detection), the normalised names, the XML flag and the
 // size of the body window searched for declarations.
+#include <ctype.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "DownLoadThread.h"
 #include "download_harness.h"
+#include "http_sim_process.h"
 #include "tests/kpub/text_corpus.h"
 
 namespace {
 
 constexpr size_t kWindow = 204800;
+constexpr int kDoneSeconds = 30;
 
 std::string MetaType(const std::string& charset) {
   return "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset + "\">";
@@ -221,6 +225,53 @@ TEST_F(PageCharsetTest, ContentTypeValueIsTrimmedAndReset) {
   EXPECT_EQ(m_data.m_strHeaderContent_Type, "");
 
   m_thread->JudgePageCharSet(nullptr);
+}
+
+std::string Escaped(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// Every transfer the thread completes arrives judged.
+TEST(PageCharsetTransferTest, CompletedTransfersCarryTheJudgement) {
+  const struct {
+    const char* ctype;
+    std::string body;
+    Judged want;
+  } cases[] = {
+      {"text/html; charset=gb2312", "plain", {"GB18030", CHARSET_HEADER, false}},
+      {"text/html", MetaType("big5") + "plain", {"BIG5", CHARSET_META, false}},
+      {"application/xml", XmlDecl("utf-8") + "<r/>", {"UTF-8", CHARSET_META, true}},
+      {"none", "plain", {"GB18030", CHARSET_AUTO_OK, false}},
+  };
+  HttpSimProcess sim(ScratchDir(), {"http"});
+  DownloadHarness h;
+  std::vector<tagURL_ITEM*> items;
+  for (const auto& c : cases) {
+    const std::string query = "/p?ctype=" + Escaped(c.ctype) + "&body=" + Escaped(c.body);
+    items.push_back(h.NewItem("http://cs.test:" + std::to_string(sim.Port("http")) + query));
+    h.Push(items.back());
+  }
+  h.Start();
+  ASSERT_EQ(h.WaitDone(items.size(), kDoneSeconds).size(), items.size());
+  ASSERT_TRUE(h.Stop(kDoneSeconds));
+  for (size_t i = 0; i < items.size(); ++i) {
+    SCOPED_TRACE(cases[i].ctype);
+    const RetData* r = h.ResultOf(items[i]);
+    EXPECT_EQ(r->m_str_o_charset, cases[i].want.charset);
+    EXPECT_EQ(static_cast<int>(r->m_chCharSetType), static_cast<int>(cases[i].want.source));
+    EXPECT_EQ(r->m_isXml, cases[i].want.xml);
+  }
 }
 
 TEST(GetConvCharsetTest, NormalisedNames) {
