@@ -1,21 +1,36 @@
 #!/usr/bin/env python3
-"""Fetch benchmark: crawler against curl and wget2 on one loopback nginx.
+"""Fetch benchmark: crawler (full path) against curl, wget2 and Scrapy on one loopback nginx.
 
     python3 bench/fetch/fetch_bench.py [--build DIR] [--pages N] [--size BYTES]
+                                       [--only NAMES] [--perf] [--keep]
 
 Serves N pages (10,000 by default) of SIZE bytes (8 KB) from Debian's nginx on
 127.0.0.1, then fetches the same URL list with
-  - crawler (2 download threads, dispatcher_sim as the dispatcher),
-  - curl --parallel --parallel-max 64,
-  - wget2 --max-threads=64,
-and prints, for each, pages per second and whole-process CPU seconds (user +
-sys) per 1,000 pages, with the ratios against curl. nginx, wget2 and time are
-installed with apt-get when missing (root only). Nothing leaves loopback.
+  - crawler, 2 download threads, dispatcher_sim as the dispatcher, every record
+    written through the logging configuration to a file (the full path);
+  - crawler again with 4 download threads, for its peak RSS;
+  - curl --parallel --parallel-max 64 (pages to /dev/null);
+  - wget2 --max-threads=64 (pages to files);
+  - a Scrapy spider (scrapy_spider.py: 64 concurrent requests, robots and
+    cookies off) writing one JSON line per URL, page zlib-compressed and
+    base64-encoded;
+checks that every record and every JSON line decodes to the exact page served,
+and prints for each tool pages per second, whole-process CPU (user + sys) per
+1,000 pages and peak RSS, then the three target ratios:
+  crawler pages/s vs Scrapy       >= 20x
+  crawler CPU per page vs curl    <= 2.5x
+  crawler peak RSS, 4 threads     <= 4 x 12 MiB + 64 MiB
+nginx, wget2, time and python3-scrapy are installed with apt-get when missing
+(root only). Every child runs under a time limit. Nothing leaves loopback.
+--perf records the 2-thread crawler run with perf (call graphs) and prints
+the top of its report.
 """
 
 import argparse
+import base64
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -23,17 +38,52 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
-PACKAGES = [("nginx", "/usr/sbin/nginx"), ("wget2", "/usr/bin/wget2"), ("time", "/usr/bin/time")]
+HERE = os.path.dirname(os.path.abspath(__file__))
+PACKAGES = [("nginx", "/usr/sbin/nginx"), ("wget2", "/usr/bin/wget2"), ("time", "/usr/bin/time"),
+            ("python3-scrapy", "/usr/lib/python3/dist-packages/scrapy")]
+PERF_PACKAGE = ("linux-perf", "/usr/bin/perf")
+# Debian's interpreter, the one python3-scrapy installs into.
+SPIDER_PYTHON = "/usr/bin/python3"
+TOOLS = ("curl", "wget2", "scrapy", "crawler", "crawler4")
 PARALLEL = 64
 CRAWLER_THREADS = 2
+RSS_THREADS = 4
 POLL_SECONDS = 0.05
 FINISH_TIMEOUT = 600
 STOP_TIMEOUT = 15
+KILL_GRACE = 10
+PERF_TIMEOUT = 120
+MIB = 1024 * 1024
+
+# Targets of the full path, as ratios within one run.
+TARGET_PPS_VS_SCRAPY = 20.0
+TARGET_CPU_VS_CURL = 2.5
+TARGET_RSS_PER_THREAD = 12 * MIB
+TARGET_RSS_BASE = 64 * MIB
+
+# The crawler's logging for the run: nothing on the console, general and
+# audit lines to one file, result records one per line to another.
+KLOG_CONF = """klog.rootLogger = INFO, FILE
+klog.appender.FILE = FileAppender
+klog.appender.FILE.File = logs/crawler.log
+klog.appender.FILE.CreateDirs = true
+klog.appender.FILE.layout = PatternLayout
+klog.appender.FILE.layout.ConversionPattern = %D [%p] [%c] [%t] %m%n
+klog.logger.search.download.scribe = INFO, RECORDS
+klog.additivity.search.download.scribe = false
+klog.appender.RECORDS = FileAppender
+klog.appender.RECORDS.File = logs/records.log
+klog.appender.RECORDS.CreateDirs = true
+klog.appender.RECORDS.layout = PatternLayout
+klog.appender.RECORDS.layout.ConversionPattern = %m%n
+"""
+RECORD_CONTENT = re.compile(r'"url": "([^"]*)".*?"content": "([^"]*)"')
 
 
-def ensure_packages():
-    missing = [pkg for pkg, path in PACKAGES if not os.path.exists(path)]
+def ensure_packages(wanted):
+    missing = [pkg for pkg, path in wanted if not os.path.exists(path)]
     if not missing:
         return
     if os.geteuid() != 0:
@@ -47,9 +97,9 @@ def ensure_packages():
         os.chmod(guard, 0o755)
     try:
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-        subprocess.run(["apt-get", "update", "-qq"], check=True, env=env)
+        subprocess.run(["apt-get", "update", "-qq"], check=True, env=env, timeout=FINISH_TIMEOUT)
         subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends"] + missing,
-                       check=True, env=env)
+                       check=True, env=env, timeout=FINISH_TIMEOUT)
     finally:
         if made_guard:
             os.remove(guard)
@@ -61,12 +111,15 @@ def free_port():
         return s.getsockname()[1]
 
 
-def make_site(docroot, pages, size):
-    os.makedirs(os.path.join(docroot, "p"))
+def page_body(size):
     head = b"<html><head><title>bench page</title></head><body>"
     tail = b"</body></html>\n"
     filler = b"lorem ipsum dolor sit amet " * (size // 27 + 1)
-    body = head + filler[:size - len(head) - len(tail)] + tail
+    return head + filler[:size - len(head) - len(tail)] + tail
+
+
+def make_site(docroot, pages, body):
+    os.makedirs(os.path.join(docroot, "p"))
     for i in range(pages):
         with open(os.path.join(docroot, "p", "%d.html" % i), "wb") as fp:
             fp.write(body)
@@ -109,43 +162,98 @@ http {
     sys.exit("nginx did not start; see %s/nginx-error.log" % work)
 
 
+class Result:
+    def __init__(self, elapsed, cpu, rss, checked="-"):
+        self.elapsed = elapsed  # wall seconds
+        self.cpu = cpu          # user + sys seconds of the whole process
+        self.rss = rss          # peak resident set, bytes
+        self.checked = checked  # what the output check found
+
+
 def timed(cmd, work, name):
-    """Runs cmd under /usr/bin/time; returns (elapsed, user + sys)."""
+    """Runs cmd under /usr/bin/time and a time limit; returns a Result."""
     out = os.path.join(work, name + ".time")
+    log = open(os.path.join(work, name + ".log"), "wb")
     start = time.time()
-    rc = subprocess.run(["/usr/bin/time", "-f", "%U %S", "-o", out] + cmd,
-                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    limited = ["timeout", "-k", str(KILL_GRACE), str(FINISH_TIMEOUT)] + cmd
+    rc = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", out] + limited,
+                        stdout=subprocess.DEVNULL, stderr=log).returncode
     elapsed = time.time() - start
+    log.close()
     if rc != 0:
-        print("warning: %s exited with %d" % (name, rc), file=sys.stderr)
+        print("warning: %s exited with %d (see %s.log)" % (name, rc, name), file=sys.stderr)
     with open(out) as fp:
-        user, system = fp.read().split()[-2:]
-    return elapsed, float(user) + float(system)
+        user, system, rss_kib = fp.read().split()[-3:]
+    return Result(elapsed, float(user) + float(system), int(rss_kib) * 1024)
+
+
+def write_lines(path, lines):
+    with open(path, "w") as fp:
+        fp.write("\n".join(lines) + "\n")
 
 
 def run_curl(urls, work):
     cfg = os.path.join(work, "curl.cfg")
-    with open(cfg, "w") as fp:
-        for url in urls:
-            fp.write('url = "%s"\noutput = "/dev/null"\n' % url)
+    write_lines(cfg, ['url = "%s"\noutput = "/dev/null"' % url for url in urls])
     return timed(["curl", "-s", "--parallel", "--parallel-max", str(PARALLEL), "-K", cfg],
                  work, "curl")
 
 
 def run_wget2(urls, work):
     listing = os.path.join(work, "urls.txt")
-    with open(listing, "w") as fp:
-        fp.write("\n".join(urls) + "\n")
+    write_lines(listing, urls)
     out = os.path.join(work, "wget2-out")
     os.makedirs(out)
     return timed(["/usr/bin/wget2", "--max-threads=%d" % PARALLEL, "-q", "--no-robots",
                   "--no-config", "-P", out, "-i", listing], work, "wget2")
 
 
+def check_pages(pairs, urls, body):
+    """Counts (url, base64 of zlib page) pairs that decode to the page served."""
+    wanted = set(urls)
+    good = 0
+    for url, encoded in pairs:
+        try:
+            if url in wanted and zlib.decompress(base64.b64decode(encoded)) == body:
+                good += 1
+                wanted.discard(url)
+        except (ValueError, zlib.error):
+            pass
+    return "%d/%d exact" % (good, len(urls))
+
+
+def scrapy_pairs(path):
+    try:
+        with open(path) as fp:
+            for line in fp:
+                item = json.loads(line)
+                yield item.get("url", ""), item.get("page", "")
+    except (OSError, ValueError):
+        return
+
+
+def run_scrapy(urls, work, body):
+    listing = os.path.join(work, "scrapy-urls.txt")
+    write_lines(listing, urls)
+    out = os.path.join(work, "scrapy.jsonl")
+    result = timed([SPIDER_PYTHON, os.path.join(HERE, "scrapy_spider.py"), listing, out],
+                   work, "scrapy")
+    result.checked = check_pages(scrapy_pairs(out), urls, body)
+    return result
+
+
 def process_cpu(pid):
     with open("/proc/%d/stat" % pid) as fp:
         fields = fp.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def peak_rss(pid):
+    with open("/proc/%d/status" % pid) as fp:
+        for line in fp:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) * 1024
+    return 0
 
 
 def finished_count(path):
@@ -181,103 +289,184 @@ def stop(proc):
         proc.wait()
 
 
-def crawler_ini(build, work, dispatcher_port):
-    klog = os.path.join(work, "klog.conf")
-    with open(klog, "w") as fp:
-        fp.write("klog.rootLogger=INFO, F\nklog.appender.F=FileAppender\n"
-                 "klog.appender.F.File=%s/crawler.log\n"
-                 "klog.appender.F.layout=PatternLayout\n"
-                 "klog.appender.F.layout.ConversionPattern=%%D [%%p] [%%c] %%m%%n\n"
-                 "klog.logger.search.download.scribe=OFF\n" % work)
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "config",
-                          "crawler.ini")
-    with open(source) as fp:
-        sample = fp.read()
-    sample = sample.replace("server_addrs = 127.0.0.1:9090",
-                            "server_addrs = 127.0.0.1:%d" % dispatcher_port)
-    ini = os.path.join(work, "crawler.ini")
-    with open(ini, "w") as fp:
-        fp.write("[crawler]\nlog_file = %s\ndownload_thread_count = %d\n" % (klog, CRAWLER_THREADS))
-        fp.write(sample)
-    return ini
+def substitute(text, old, new):
+    if old not in text:
+        sys.exit("config/crawler.ini no longer holds '%s'" % old)
+    return text.replace(old, new, 1)
 
 
-def run_crawler(build, urls, work):
+def crawler_config(work, dispatcher_port, threads):
+    """Writes the logging configuration and the INI file beside run/."""
+    config = os.path.join(work, "config")
+    os.makedirs(config, exist_ok=True)
+    with open(os.path.join(config, "klog.conf"), "w") as fp:
+        fp.write(KLOG_CONF)
+    shutil.copy(os.path.join(HERE, "..", "..", "config", "host.encoding.txt"), config)
+    with open(os.path.join(HERE, "..", "..", "config", "crawler.ini")) as fp:
+        ini = fp.read()
+    ini = substitute(ini, "download_thread_count = 2", "download_thread_count = %d" % threads)
+    ini = substitute(ini, "server_addrs = 127.0.0.1:9090",
+                     "server_addrs = 127.0.0.1:%d" % dispatcher_port)
+    path = os.path.join(config, "crawler.ini")
+    with open(path, "w") as fp:
+        fp.write(ini)
+    return path
+
+
+def record_pairs(path):
+    try:
+        with open(path, errors="replace") as fp:
+            for line in fp:
+                found = RECORD_CONTENT.search(line)
+                if found:
+                    yield found.group(1), found.group(2)
+    except OSError:
+        return
+
+
+def start_dispatcher(build, urls, work):
     listing = os.path.join(work, "dispatch.txt")
-    with open(listing, "w") as fp:
-        for url in urls:
-            fp.write(url + "\tip=127.0.0.1\tdata_type=html\n")
+    write_lines(listing, [url + "\tip=127.0.0.1\tdata_type=html" for url in urls])
     port_file = os.path.join(work, "dispatcher.port")
     events = os.path.join(work, "dispatcher.jsonl")
     dispatcher = subprocess.Popen([os.path.join(build, "bin", "dispatcher_sim"), "-u", listing,
                                    "--port-file", port_file, "-o", events],
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def port():
+        try:
+            return int(open(port_file).read())
+        except (OSError, ValueError):
+            return 0
+
+    if not wait_for(port, 10):
+        stop(dispatcher)
+        sys.exit("dispatcher_sim did not start")
+    return dispatcher, port(), events
+
+
+def start_perf(pid, work):
+    out = os.path.join(work, "perf.data")
+    return subprocess.Popen(["timeout", "-s", "INT", str(PERF_TIMEOUT), "perf", "record", "-F",
+                             "999", "-g", "-o", out, "-p", str(pid)],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), out
+
+
+def print_perf(perf, out):
+    perf.send_signal(signal.SIGINT)
+    perf.wait(STOP_TIMEOUT)
+    report = subprocess.run(["perf", "report", "-i", out, "--no-children", "--sort",
+                             "comm,dso,symbol", "--stdio", "-g", "none", "--percent-limit", "1"],
+                            capture_output=True, text=True, timeout=PERF_TIMEOUT).stdout
+    print("perf report of the crawler run (%s):" % out)
+    print("\n".join(line for line in report.splitlines() if line and not line.startswith("#")))
+
+
+def run_crawler(build, urls, work, body, threads, perf=False):
+    work = os.path.join(work, "crawler%d" % threads)
+    os.makedirs(work)
+    dispatcher, port, events = start_dispatcher(build, urls, work)
     try:
-        if not wait_for(lambda: os.path.exists(port_file) and open(port_file).read().strip(), 10):
-            sys.exit("dispatcher_sim did not start")
-        ini = crawler_ini(build, work, int(open(port_file).read()))
+        ini = crawler_config(work, port, threads)
         run = os.path.join(work, "run")
         os.makedirs(run)
         start = time.time()
         crawler = subprocess.Popen([os.path.join(build, "bin", "crawler"), "-c", ini], cwd=run,
                                    env=dict(os.environ, vorn_pid_dir=work),
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        profiler = start_perf(crawler.pid, work) if perf else None
         try:
             done = wait_for(lambda: finished_count(events) >= len(urls) or crawler.poll() is not None,
                             FINISH_TIMEOUT)
             elapsed = time.time() - start
-            cpu = process_cpu(crawler.pid) if crawler.poll() is None else float("nan")
+            alive = crawler.poll() is None
+            cpu = process_cpu(crawler.pid) if alive else float("nan")
+            rss = peak_rss(crawler.pid) if alive else 0
         finally:
+            if profiler is not None:
+                print_perf(*profiler)
             stop(crawler)
         if not done or finished_count(events) < len(urls):
             print("warning: crawler finished %d of %d" % (finished_count(events), len(urls)),
                   file=sys.stderr)
-        return elapsed, cpu
+        records = os.path.join(run, "logs", "records.log")
+        return Result(elapsed, cpu, rss, check_pages(record_pairs(records), urls, body))
     finally:
         stop(dispatcher)
 
 
+def verdict(value, target, at_least):
+    met = value >= target if at_least else value <= target
+    return "met" if met else "MISSED"
+
+
 def report(results, pages):
-    base_pps = pages / results["curl"][0]
-    base_cpu = results["curl"][1] / pages * 1000
-    print("%-8s %8s %10s %10s %14s %12s %12s" % ("tool", "pages", "seconds", "pages/s",
-                                                 "cpu ms/1000", "pps vs curl", "cpu vs curl"))
-    for name, (elapsed, cpu) in results.items():
-        pps = pages / elapsed
-        cpu_ms = cpu / pages * 1000 * 1000
-        print("%-8s %8d %10.2f %10.0f %14.1f %12.2f %12.2f" % (
-            name, pages, elapsed, pps, cpu_ms, pps / base_pps, cpu_ms / (base_cpu * 1000)))
+    print("%-9s %7s %9s %9s %12s %9s %12s %12s  %s" % (
+        "tool", "pages", "seconds", "pages/s", "cpu ms/1000", "rss MiB", "pps vs curl",
+        "cpu vs curl", "output check"))
+    curl = results.get("curl")
+    for name, r in results.items():
+        pps = pages / r.elapsed
+        cpu_ms = r.cpu / pages * 1e6
+        vs = ("%12.2f %12.2f" % (pps / (pages / curl.elapsed), r.cpu / curl.cpu)) if curl else ""
+        print("%-9s %7d %9.2f %9.0f %12.1f %9.1f %s  %s" % (
+            name, pages, r.elapsed, pps, cpu_ms, r.rss / MIB, vs, r.checked))
+    crawler, scrapy, crawler4 = results.get("crawler"), results.get("scrapy"), results.get("crawler4")
+    print("targets (crawler = full path, %d download threads):" % CRAWLER_THREADS)
+    if crawler and scrapy:
+        ratio = scrapy.elapsed / crawler.elapsed
+        print("  crawler pages/s vs Scrapy:    %7.2fx  (target >= %.0fx)  %s" % (
+            ratio, TARGET_PPS_VS_SCRAPY, verdict(ratio, TARGET_PPS_VS_SCRAPY, True)))
+    if crawler and curl:
+        ratio = crawler.cpu / curl.cpu
+        print("  crawler CPU per page vs curl: %7.2fx  (target <= %.1fx)  %s" % (
+            ratio, TARGET_CPU_VS_CURL, verdict(ratio, TARGET_CPU_VS_CURL, False)))
+    if crawler4:
+        limit = RSS_THREADS * TARGET_RSS_PER_THREAD + TARGET_RSS_BASE
+        print("  crawler peak RSS, %d threads: %7.1f MiB (target <= %.0f MiB)  %s" % (
+            RSS_THREADS, crawler4.rss / MIB, limit / MIB, verdict(crawler4.rss, limit, False)))
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0], epilog=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="build", help="build directory holding bin/")
     ap.add_argument("--pages", type=int, default=10000)
     ap.add_argument("--size", type=int, default=8192)
+    ap.add_argument("--only", default=",".join(TOOLS),
+                    help="comma-separated subset of %s" % ",".join(TOOLS))
+    ap.add_argument("--perf", action="store_true", help="profile the 2-thread crawler run")
     ap.add_argument("--keep", action="store_true", help="keep the work directory")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
+    chosen = [t for t in TOOLS if t in args.only.split(",")]
     for binary in ("crawler", "dispatcher_sim"):
         if not os.path.exists(os.path.join(build, "bin", binary)):
             sys.exit("%s/bin/%s is missing: build the crawler and dispatcher_sim targets" %
                      (build, binary))
-    ensure_packages()
+    ensure_packages(PACKAGES + ([PERF_PACKAGE] if args.perf else []))
     work = tempfile.mkdtemp(prefix="fetch_bench.")
     os.chmod(work, 0o755)
     nginx = None
     try:
         docroot = os.path.join(work, "www")
-        make_site(docroot, args.pages, args.size)
+        body = page_body(args.size)
+        make_site(docroot, args.pages, body)
         port = free_port()
         nginx = start_nginx(work, docroot, port)
         urls = ["http://127.0.0.1:%d/p/%d.html" % (port, i) for i in range(args.pages)]
-        results = {"curl": run_curl(urls, work), "wget2": run_wget2(urls, work),
-                   "crawler": run_crawler(build, urls, work)}
-        report(results, args.pages)
+        runners = {
+            "crawler": lambda: run_crawler(build, urls, work, body, CRAWLER_THREADS, args.perf),
+            "crawler4": lambda: run_crawler(build, urls, work, body, RSS_THREADS),
+            "curl": lambda: run_curl(urls, work),
+            "wget2": lambda: run_wget2(urls, work),
+            "scrapy": lambda: run_scrapy(urls, work, body),
+        }
+        report({name: runners[name]() for name in chosen}, args.pages)
     finally:
         if nginx is not None:
             nginx.terminate()
-            nginx.wait()
+            nginx.wait(STOP_TIMEOUT)
         if args.keep:
             print("work directory: %s" % work)
         else:
