@@ -76,6 +76,8 @@ const Routes& SiteRoutes() {
       {"/html/robots.txt", Page("<html>no rules here</html>")},
       {"/given-ip", Page("dispatcher address")},
       {"/via-proxy", Page("through the proxy")},
+      {"/xml", Page("<script>window.location.href='/xml-target';</script>", "text/xml")},
+      {"/toverify", Moved(302, "http://verify.site.test:PORT/check")},
   };
   return routes;
 }
@@ -143,14 +145,20 @@ const char kMainUrls[] =
     "http://www.site.test:PORT/robots.txt\tdata_type=robots\n"
     "http://www.site.test:PORT/html/robots.txt\tdata_type=robots\n"
     "http://www.site.test:PORT/given-ip\tip=127.0.0.1\n"
-    "http://www.site.test:PORT/via-proxy\tproxy_addr=127.0.0.1:PROXY\tproxy_name=px1\n";
-constexpr int kMainItems = 23;
+    "http://www.site.test:PORT/via-proxy\tproxy_addr=127.0.0.1:PROXY\tproxy_name=px1\n"
+    "http://www.site.test:PORT/page?nobody\tdata_type=meta-search-nobody\n"
+    "http://www.site.test:PORT/chain1?nobody\tdata_type=meta-search-nobody\n"
+    "http://www.site.test:PORT/xml\n"
+    "http://www.site.test:PORT/toverify\n";
+constexpr int kMainItems = 27;
+// The verification-host rule applied to the test domain.
+const char kMainIni[] =
+    "[download]\nmeta_jump_max_second = 30\nsearch_engine_domain = .site.test\n"
+    "search_engine_verify_host = verify.site.test\n";
 
 class MainCrawl : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    crawl = new Crawl(kMainUrls, kMainItems, "[download]\nmeta_jump_max_second = 30\n");
-  }
+  static void SetUpTestSuite() { crawl = new Crawl(kMainUrls, kMainItems, kMainIni); }
   static void TearDownTestSuite() {
     delete crawl;
     crawl = nullptr;
@@ -280,6 +288,27 @@ TEST_F(MainCrawl, NoJumpAfterThreeFollowUps) {
   Record r = crawl->One(Url("/hop1"));
   EXPECT_EQ(Url("/hop4"), r.Field("durl"));
   EXPECT_FALSE(crawl->Requested("/hop-never"));
+}
+
+TEST_F(MainCrawl, HeadOnlyItemsAreNeverFollowed) {
+  const std::string page = Url("/page?nobody");
+  EXPECT_TRUE(RecordsOf(crawl->records, page).empty());
+  EXPECT_EQ("0", AuditField(crawl->Emit(page), "errno"));
+  Record moved = crawl->One(Url("/chain1?nobody"));
+  EXPECT_EQ("302", moved.Field("httpcode"));
+  EXPECT_EQ(Url("/chain1?nobody"), moved.Field("durl"));
+  EXPECT_NE(std::string::npos, crawl->run->Requests().find("\"method\": \"HEAD\""));
+}
+
+TEST_F(MainCrawl, NotFollowed) {
+  // An XML answer is not searched for jumps.
+  EXPECT_EQ(Url("/xml"), crawl->One(Url("/xml")).Field("durl"));
+  EXPECT_FALSE(crawl->Requested("/xml-target"));
+  // Nor is the search engine's verification host followed.
+  Record verify = crawl->One(Url("/toverify"));
+  EXPECT_EQ("302", verify.Field("httpcode"));
+  EXPECT_EQ("-1", verify.Field("errno"));
+  EXPECT_EQ(Url("/toverify"), verify.Field("durl"));
 }
 
 TEST_F(MainCrawl, RobotsRecords) {
