@@ -133,7 +133,7 @@ def main():
         durl = rec.get("durl", "")
         hop = "" if durl == rec.get("url") else "\n        -> " + durl
         print("  [%s] errno %s, http %s, %s%s\n        %s" % (
-            category, rec.get("errno"), rec.get("httpcode"), rec.get("url"), hop, describe(rec)))
+            category, rec.get("errno"), rec.get("httpcode", "-"), rec.get("url"), hop, describe(rec)))
     calls, hosts, proxies = feedback(read_lines(os.path.join(logs, "dispatcher.log")))
     print("dispatcher calls: " + ", ".join("%s %d" % kv for kv in sorted(calls.items())))
     print("reported finished, per host: " + ", ".join("%s %d" % kv for kv in sorted(hosts.items())))
