@@ -1,6 +1,8 @@
 // The dependency writes its internal diagnostics to the standard streams with
 // its own prefixes; a line filter on those streams gives them ours. Other
 // text passes unchanged, line by line.
+#include <string.h>
+
 #include <iostream>
 #include <mutex>
 #include <streambuf>
@@ -46,7 +48,14 @@ class PrefixFilterBuf : public std::streambuf {
   }
 
   std::streamsize xsputn(const char* s, std::streamsize n) override {
-    for (std::streamsize i = 0; i < n; ++i) overflow(traits_type::to_int_type(s[i]));
+    const char* end = s + n;
+    while (s < end) {
+      const char* nl = static_cast<const char*>(memchr(s, '\n', end - s));
+      const char* stop = nl != nullptr ? nl + 1 : end;
+      Pending().append(s, stop - s);
+      if (nl != nullptr) FlushLine();
+      s = stop;
+    }
     return n;
   }
 
