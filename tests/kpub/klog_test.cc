@@ -209,6 +209,16 @@ TEST(ConfigFile, WithoutAppenderKeysIsRejected) {
   for (const std::string& f : {good, bad, out}) unlink(f.c_str());
 }
 
+TEST(ConfigFile, DependencyDiagnosticsCarryOurPrefix) {
+  testing::internal::CaptureStderr();
+  KPub::kLogConfig(KPub::ConfigList{{"klog.appender.X", "NoSuchAppender"},
+                                    {"klog.rootLogger", "INFO, X"}});
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, err.find("klog: ERROR ")) << err;
+  EXPECT_NE(std::string::npos, err.find("NoSuchAppender")) << err;
+  EXPECT_EQ(std::string::npos, err.find("log4cplus:")) << err;
+}
+
 TEST(ConfigFile, UnqualifiedTypeNamesAndFilters) {
   std::string out = TempPath("filters.log");
   unlink(out.c_str());
