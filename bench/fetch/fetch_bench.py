@@ -14,16 +14,19 @@ Serves N pages (10,000 by default) of SIZE bytes (8 KB) from Debian's nginx on
   - a Scrapy spider (scrapy_spider.py: 64 concurrent requests, robots and
     cookies off) writing one JSON line per URL, page zlib-compressed and
     base64-encoded;
+  - crawler for 10 s with nothing to fetch, to price its waiting;
 checks that every record and every JSON line decodes to the exact page served,
 and prints for each tool pages per second, whole-process CPU (user + sys) per
 1,000 pages and peak RSS, then the three target ratios:
   crawler pages/s vs Scrapy       >= 20x
   crawler CPU per page vs curl    <= 2.5x
   crawler peak RSS, 4 threads     <= 4 x 12 MiB + 64 MiB
+and where the crawler's CPU goes: per thread role, and per 1,000 pages once
+the idle cost over the run's length is taken off.
 nginx, wget2, time and python3-scrapy are installed with apt-get when missing
 (root only). Every child runs under a time limit. Nothing leaves loopback.
 --perf records the 2-thread crawler run with perf (call graphs) and prints
-the top of its report.
+its samples by kind: sleeping and waking, system calls, libraries.
 """
 
 import argparse
@@ -46,7 +49,7 @@ PACKAGES = [("nginx", "/usr/sbin/nginx"), ("wget2", "/usr/bin/wget2"), ("time", 
 PERF_PACKAGE = ("linux-perf", "/usr/bin/perf")
 # Debian's interpreter, the one python3-scrapy installs into.
 SPIDER_PYTHON = "/usr/bin/python3"
-TOOLS = ("curl", "wget2", "scrapy", "crawler", "crawler4")
+TOOLS = ("curl", "wget2", "scrapy", "crawler", "crawler4", "idle")
 PARALLEL = 64
 CRAWLER_THREADS = 2
 RSS_THREADS = 4
@@ -54,7 +57,11 @@ POLL_SECONDS = 0.05
 FINISH_TIMEOUT = 600
 STOP_TIMEOUT = 15
 KILL_GRACE = 10
-PERF_TIMEOUT = 120
+PERF_TIMEOUT = FINISH_TIMEOUT
+PERF_TOP = 16
+# Kernel entry points that name the system call, as perf shows them.
+SYSCALL_PREFIXES = ("__x64_sys_", "ksys_", "__sys_")
+IDLE_SECONDS = 10
 MIB = 1024 * 1024
 
 # Targets of the full path, as ratios within one run.
@@ -168,6 +175,7 @@ class Result:
         self.cpu = cpu          # user + sys seconds of the whole process
         self.rss = rss          # peak resident set, bytes
         self.checked = checked  # what the output check found
+        self.roles = {}         # crawler only: CPU seconds per thread role
 
 
 def timed(cmd, work, name):
@@ -345,25 +353,86 @@ def start_dispatcher(build, urls, work):
     return dispatcher, port(), events
 
 
-def start_perf(pid, work):
+def thread_count(pid):
+    try:
+        return len(os.listdir("/proc/%d/task" % pid))
+    except OSError:
+        return 0
+
+
+def start_perf(pid, work, threads):
+    # perf attaches to the threads present, so wait for the download,
+    # resolver and intake threads beside the main one.
+    wait_for(lambda: thread_count(pid) >= threads + 3, 10)
     out = os.path.join(work, "perf.data")
     return subprocess.Popen(["timeout", "-s", "INT", str(PERF_TIMEOUT), "perf", "record", "-F",
                              "999", "-g", "-o", out, "-p", str(pid)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), out
 
 
+def perf_samples(out):
+    """The call chains of perf.data, leaf first, as lists of "symbol (dso)"."""
+    text = subprocess.run(["perf", "script", "-i", out, "-F", "tid,ip,sym,dso"],
+                          capture_output=True, text=True, timeout=PERF_TIMEOUT).stdout
+    samples = []
+    for line in text.splitlines():
+        if line.startswith("\t"):
+            if samples:
+                samples[-1].append(line.strip().split(None, 1)[-1])
+        elif line.strip():
+            samples.append([])
+    return [chain for chain in samples if chain]
+
+
+def perf_class(chain):
+    """Sleeping and waking, a system call by name, or the library of the leaf."""
+    if any("nanosleep" in frame for frame in chain):
+        return "sleep and wake-up (usleep loops)"
+    for frame in chain:
+        for prefix in SYSCALL_PREFIXES:
+            if frame.startswith(prefix):
+                return "kernel: " + frame.split()[0][len(prefix):]
+    dso = chain[0].rsplit("(", 1)[-1].rstrip(")")
+    return "kernel: other" if "kernel" in dso else os.path.basename(dso)
+
+
 def print_perf(perf, out):
     perf.send_signal(signal.SIGINT)
     perf.wait(STOP_TIMEOUT)
-    report = subprocess.run(["perf", "report", "-i", out, "--no-children", "--sort",
-                             "comm,dso,symbol", "--stdio", "-g", "none", "--percent-limit", "1"],
-                            capture_output=True, text=True, timeout=PERF_TIMEOUT).stdout
-    print("perf report of the crawler run (%s):" % out)
-    print("\n".join(line for line in report.splitlines() if line and not line.startswith("#")))
+    counts = {}
+    samples = perf_samples(out)
+    for chain in samples:
+        name = perf_class(chain)
+        counts[name] = counts.get(name, 0) + 1
+    print("perf samples of the crawler run (%s): %d" % (out, len(samples)))
+    for name, n in sorted(counts.items(), key=lambda kv: -kv[1])[:PERF_TOP]:
+        print("  %5.1f%%  %s" % (100.0 * n / max(len(samples), 1), name))
 
 
-def run_crawler(build, urls, work, body, threads, perf=False):
-    work = os.path.join(work, "crawler%d" % threads)
+def thread_cpu(pid, threads):
+    """CPU seconds per role. With no robots service configured the resolver,
+    the download threads and the intake thread are started last, in that
+    order, so they hold the highest thread ids."""
+    tids = sorted(int(t) for t in os.listdir("/proc/%d/task" % pid))
+    workers = [t for t in tids if t != pid][-(threads + 2):]
+    roles = {"download": 0.0, "resolver": 0.0, "intake": 0.0, "main+logging": 0.0}
+    for tid in tids:
+        role = "main+logging"
+        if tid in workers:
+            role = ("resolver" if tid == workers[0] else
+                    "intake" if tid == workers[-1] else "download")
+        try:
+            with open("/proc/%d/task/%d/stat" % (pid, tid)) as fp:
+                fields = fp.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        roles[role] += (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    return roles
+
+
+def crawler_session(build, urls, work, threads, until, timeout, perf=False):
+    """Runs the crawler on urls until until(events) or timeout; returns
+    (Result, CPU per thread role, records file)."""
     os.makedirs(work)
     dispatcher, port, events = start_dispatcher(build, urls, work)
     try:
@@ -374,25 +443,42 @@ def run_crawler(build, urls, work, body, threads, perf=False):
         crawler = subprocess.Popen([os.path.join(build, "bin", "crawler"), "-c", ini], cwd=run,
                                    env=dict(os.environ, vorn_pid_dir=work),
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        profiler = start_perf(crawler.pid, work) if perf else None
+        profiler = start_perf(crawler.pid, work, threads) if perf else None
         try:
-            done = wait_for(lambda: finished_count(events) >= len(urls) or crawler.poll() is not None,
-                            FINISH_TIMEOUT)
+            wait_for(lambda: until(events) or crawler.poll() is not None, timeout)
             elapsed = time.time() - start
-            alive = crawler.poll() is None
-            cpu = process_cpu(crawler.pid) if alive else float("nan")
-            rss = peak_rss(crawler.pid) if alive else 0
+            if crawler.poll() is not None:
+                sys.exit("crawler exited with %d; see %s/run/logs" % (crawler.returncode, work))
+            result = Result(elapsed, process_cpu(crawler.pid), peak_rss(crawler.pid))
+            roles = thread_cpu(crawler.pid, threads)
         finally:
             if profiler is not None:
                 print_perf(*profiler)
             stop(crawler)
-        if not done or finished_count(events) < len(urls):
-            print("warning: crawler finished %d of %d" % (finished_count(events), len(urls)),
-                  file=sys.stderr)
-        records = os.path.join(run, "logs", "records.log")
-        return Result(elapsed, cpu, rss, check_pages(record_pairs(records), urls, body))
+        return result, roles, os.path.join(run, "logs", "records.log")
     finally:
         stop(dispatcher)
+
+
+def run_crawler(build, urls, work, body, threads, perf=False):
+    work = os.path.join(work, "crawler%d" % threads)
+    result, roles, records = crawler_session(
+        build, urls, work, threads, lambda events: finished_count(events) >= len(urls),
+        FINISH_TIMEOUT, perf)
+    finished = finished_count(os.path.join(work, "dispatcher.jsonl"))
+    if finished < len(urls):
+        print("warning: crawler finished %d of %d" % (finished, len(urls)), file=sys.stderr)
+    result.checked = check_pages(record_pairs(records), urls, body)
+    result.roles = roles
+    return result
+
+
+def run_idle(build, work, threads):
+    """The crawler with nothing to fetch: its CPU cost per second of waiting."""
+    result, roles, _ = crawler_session(build, [], os.path.join(work, "idle%d" % threads), threads,
+                                       lambda events: False, IDLE_SECONDS)
+    result.roles = roles
+    return result
 
 
 def verdict(value, target, at_least):
@@ -400,18 +486,29 @@ def verdict(value, target, at_least):
     return "met" if met else "MISSED"
 
 
-def report(results, pages):
+def role_text(roles, scale, unit):
+    return ", ".join("%s %.0f %s" % (k, v * scale, unit) for k, v in roles.items())
+
+
+def report_table(results, pages):
     print("%-9s %7s %9s %9s %12s %9s %12s %12s  %s" % (
         "tool", "pages", "seconds", "pages/s", "cpu ms/1000", "rss MiB", "pps vs curl",
         "cpu vs curl", "output check"))
     curl = results.get("curl")
     for name, r in results.items():
+        if name == "idle":
+            continue
         pps = pages / r.elapsed
         cpu_ms = r.cpu / pages * 1e6
-        vs = ("%12.2f %12.2f" % (pps / (pages / curl.elapsed), r.cpu / curl.cpu)) if curl else ""
+        vs = ("%12.2f %12.2f" % (pps / (pages / curl.elapsed), r.cpu / curl.cpu) if curl else
+              "%12s %12s" % ("-", "-"))
         print("%-9s %7d %9.2f %9.0f %12.1f %9.1f %s  %s" % (
             name, pages, r.elapsed, pps, cpu_ms, r.rss / MIB, vs, r.checked))
-    crawler, scrapy, crawler4 = results.get("crawler"), results.get("scrapy"), results.get("crawler4")
+
+
+def report_targets(results):
+    crawler, crawler4 = results.get("crawler"), results.get("crawler4")
+    curl, scrapy = results.get("curl"), results.get("scrapy")
     print("targets (crawler = full path, %d download threads):" % CRAWLER_THREADS)
     if crawler and scrapy:
         ratio = scrapy.elapsed / crawler.elapsed
@@ -425,6 +522,30 @@ def report(results, pages):
         limit = RSS_THREADS * TARGET_RSS_PER_THREAD + TARGET_RSS_BASE
         print("  crawler peak RSS, %d threads: %7.1f MiB (target <= %.0f MiB)  %s" % (
             RSS_THREADS, crawler4.rss / MIB, limit / MIB, verdict(crawler4.rss, limit, False)))
+
+
+def report_breakdown(results, pages):
+    """Where the crawler's CPU goes: per thread role, and what is left once
+    the cost of waiting (measured with nothing to fetch) is taken off."""
+    crawler, idle, curl = results.get("crawler"), results.get("idle"), results.get("curl")
+    if crawler:
+        print("crawler CPU by thread: %s" % role_text(crawler.roles, 1e3, "ms"))
+    if not idle:
+        return
+    rate = idle.cpu / idle.elapsed
+    print("crawler idle, nothing to fetch for %.0f s: %.0f ms CPU per second (%s)" % (
+        idle.elapsed, rate * 1e3, role_text(idle.roles, 1e3 / idle.elapsed, "ms/s")))
+    if crawler:
+        busy = max(crawler.cpu - rate * crawler.elapsed, 0.0)
+        vs = " = %.2fx curl" % (busy / curl.cpu) if curl else ""
+        print("crawler CPU per 1,000 pages less %.1f s of idle cost: %.1f ms%s" % (
+            rate * crawler.elapsed, busy / pages * 1e6, vs))
+
+
+def report(results, pages):
+    report_table(results, pages)
+    report_targets(results)
+    report_breakdown(results, pages)
 
 
 def main():
@@ -461,6 +582,7 @@ def main():
             "curl": lambda: run_curl(urls, work),
             "wget2": lambda: run_wget2(urls, work),
             "scrapy": lambda: run_scrapy(urls, work, body),
+            "idle": lambda: run_idle(build, work, CRAWLER_THREADS),
         }
         report({name: runners[name]() for name in chosen}, args.pages)
     finally:
