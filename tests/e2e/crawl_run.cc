@@ -15,6 +15,7 @@ namespace e2e {
 namespace {
 
 constexpr int kStartMs = 15000;
+constexpr int kHttpStartAttempts = 3;
 
 int FreeTcpPort() {
   int port = 0;
@@ -80,13 +81,23 @@ std::string CrawlRun::Url(const std::string& host, const std::string& path) cons
 
 bool CrawlRun::Start(const std::string& hosts, const std::string& cachedHosts, const Routes& routes,
                      const std::string& urls, const std::string& ini) {
-  m_port = FreeTcpPort();
-  m_proxyPort = FreeTcpPort();
   return m_dns.Start(m_dir, hosts) && m_cache.Start(m_dir, cachedHosts) && StartHttp(routes) &&
          StartDispatcher(Fill(urls)) && StartCrawler(ini);
 }
 
+// The routes name the server's own ports, so they are chosen before it
+// starts; another process may take one meanwhile, hence a few fresh tries.
 bool CrawlRun::StartHttp(const Routes& routes) {
+  for (int attempt = 0; attempt < kHttpStartAttempts; ++attempt) {
+    m_port = FreeTcpPort();
+    m_proxyPort = FreeTcpPort();
+    if (StartHttpOnce(routes)) return true;
+    m_http.Stop();
+  }
+  return false;
+}
+
+bool CrawlRun::StartHttpOnce(const Routes& routes) {
   std::string json = "{";
   for (const auto& route : routes) {
     json += (json.size() > 1 ? ",\n" : "\n") + JsonBytes(route.first) + ": {";
@@ -106,7 +117,12 @@ bool CrawlRun::StartHttp(const Routes& routes) {
     return false;
   }
   return testsupport::WaitUntil(
-      [&] { return testsupport::ReadFile(ready).find('}') != std::string::npos; }, kStartMs);
+             [&] {
+               return testsupport::ReadFile(ready).find('}') != std::string::npos ||
+                      m_http.Wait(0) != -1;
+             },
+             kStartMs) &&
+         testsupport::ReadFile(ready).find('}') != std::string::npos;
 }
 
 bool CrawlRun::StartDispatcher(const std::string& urls) {

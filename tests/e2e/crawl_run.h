@@ -33,6 +33,11 @@ class CrawlRun {
   // reported back to the dispatcher.
   bool WaitFinished(int items, int timeout_ms);
 
+  // Sends `sig` to the crawler; Exit waits (bounded) for its status, -1 on
+  // time-out.
+  void Signal(int sig) { m_crawler.Signal(sig); }
+  int Exit(int timeout_ms) { return m_crawler.Wait(timeout_ms); }
+
   int port() const { return m_port; }
   int proxyPort() const { return m_proxyPort; }
   // "http://<host>:<port><path>"
@@ -46,6 +51,7 @@ class CrawlRun {
  private:
   std::string Fill(std::string text) const;
   bool StartHttp(const Routes& routes);
+  bool StartHttpOnce(const Routes& routes);
   bool StartDispatcher(const std::string& urls);
   bool StartCrawler(const std::string& ini);
 

@@ -43,6 +43,8 @@ bool Answers(int port) {
 
 }  // namespace
 
+constexpr int kStartAttempts = 3;
+
 int FreeUdpPort() {
   int port;
   close(BindLoopback(SOCK_DGRAM, port));
@@ -51,6 +53,17 @@ int FreeUdpPort() {
 
 bool Dnsmasq::Start(const TempDir& dir, const std::string& hostsFile,
                     const std::vector<std::string>& extra) {
+  // The port is free for UDP when chosen, but dnsmasq also binds it for TCP
+  // and another process may take it meanwhile: a few fresh tries.
+  for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+    if (StartOnce(dir, hostsFile, extra)) return true;
+    m_proc.Stop();
+  }
+  return false;
+}
+
+bool Dnsmasq::StartOnce(const TempDir& dir, const std::string& hostsFile,
+                        const std::vector<std::string>& extra) {
   m_port = FreeUdpPort();
   std::vector<std::string> argv = {"/usr/sbin/dnsmasq",
                                    "--keep-in-foreground",
@@ -72,6 +85,7 @@ bool Dnsmasq::Start(const TempDir& dir, const std::string& hostsFile,
   }
   for (int i = 0; i < kReadyTries; ++i) {
     if (Answers(m_port)) return true;
+    if (m_proc.Wait(0) != -1) return false;  // it exited: port taken
   }
   return false;
 }

@@ -26,6 +26,9 @@ class Dnsmasq {
   int port() const { return m_port; }
 
  private:
+  bool StartOnce(const TempDir& dir, const std::string& hostsFile,
+                 const std::vector<std::string>& extra);
+
   testsupport::Child m_proc;
   int m_port = 0;
 };

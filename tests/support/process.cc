@@ -34,12 +34,16 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::trunc) << text;
 }
 
-Child::~Child() {
+Child::~Child() { Stop(); }
+
+void Child::Stop() {
   if (pid_ > 0 && !reaped_) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  if (hold_fd_ >= 0) close(hold_fd_);
+  Release();
+  pid_ = -1;
+  reaped_ = false;
 }
 
 bool Child::Start(const std::vector<std::string>& argv, const std::string& workdir,
@@ -63,6 +67,7 @@ void Child::Release() {
 bool Child::Launch(const std::vector<std::string>& argv, const std::string& workdir,
                    const std::vector<std::string>& env, const std::string& out_file,
                    const std::string& err_file, bool held) {
+  Stop();
   int hold[2] = {-1, -1};
   if (held && pipe(hold) != 0) return false;
   pid_ = fork();

@@ -47,6 +47,9 @@ class Child {
                  const std::vector<std::string>& env, const std::string& out_file,
                  const std::string& err_file);
   void Release();
+  // Kills (SIGKILL) and reaps a child still running; the object can start
+  // another one.
+  void Stop();
 
   pid_t pid() const { return pid_; }
   void Signal(int sig) const;
