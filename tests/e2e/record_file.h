@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "record_bytes.h"
+
 namespace e2e {
 
 struct Record {
@@ -26,7 +28,7 @@ std::vector<Record> ParseRecords(const std::string& text);
 // Records whose "url" is `url`.
 std::vector<Record> RecordsOf(const std::vector<Record>& records, const std::string& url);
 
-std::vector<std::string> Lines(const std::string& text);
+using testsupport::Lines;
 // The value of "name:value" among the tab-separated fields of `line`.
 std::string AuditField(const std::string& line, const std::string& name);
 // Audit lines of the given kind ("emit", "redownload", ...) for one item.

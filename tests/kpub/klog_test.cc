@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "kpub/klog_internal.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -38,15 +39,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 void ConfigureToFile(const std::string& file, const std::string& pattern = "%m%n",
                      const std::string& level = "TRACE") {
   unlink(file.c_str());
-  KPub::ConfigList list = {
-      {"klog.appender.F", "FileAppender"},
-      {"klog.appender.F.File", file},
-      {"klog.appender.F.ImmediateFlush", "true"},
-      {"klog.appender.F.layout", "PatternLayout"},
-      {"klog.appender.F.layout.ConversionPattern", pattern},
-      {"klog.rootLogger", level + ", F"},
-  };
-  KPub::kLogConfig(list);
+  testsupport::LogToFile(file, pattern, level);
 }
 
 class KlogTest : public ::testing::Test {

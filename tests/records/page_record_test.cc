@@ -2,7 +2,6 @@
 // the four record forms byte for byte, the errno order, the POST rewrite,
 // page, content type and opts handling, categories and the bookkeeping lines.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <memory>
 #include <string>
@@ -16,6 +15,7 @@
 #include "kpub/kstring.h"
 #include "log_capture.h"
 #include "process.h"
+#include "record_bytes.h"
 
 namespace {
 
@@ -24,47 +24,17 @@ const char kHeader[] =
     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nETag: \"abc\"\r\n"
     "Last-Modified: Tue, 01 Jan 2030 00:00:00 GMT\r\n\r\n";
 
-std::string Base64Decode(const std::string& text) {
-  static const std::string kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned bits = 0;
-  int count = 0;
-  for (char c : text) {
-    if (c == '=') break;
-    size_t v = kAlphabet.find(c);
-    if (v == std::string::npos) return "<bad base64>";
-    bits = (bits << 6) | static_cast<unsigned>(v);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      out += static_cast<char>((bits >> count) & 0xFF);
-    }
-  }
-  return out;
-}
-
 // The page a record's content carries: base64, then zlib.
-std::string DecodeContent(const std::string& content, size_t expectedSize) {
-  const std::string zipped = Base64Decode(content);
-  std::string page(expectedSize + 64, '\0');
-  uLongf len = page.size();
-  if (uncompress(reinterpret_cast<Bytef*>(&page[0]), &len,
-                 reinterpret_cast<const Bytef*>(zipped.data()), zipped.size()) != Z_OK) {
-    return "<bad zlib>";
-  }
-  page.resize(len);
+std::string DecodeContent(const std::string& content) {
+  bool ok = false;
+  std::string zipped = testsupport::Base64Decode(content, ok);
+  std::string page;
+  if (!ok) return "<bad base64>";
+  if (!testsupport::Inflate(zipped, page)) return "<bad zlib>";
   return page;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-    lines.push_back(text.substr(start, nl - start));
-  }
-  return lines;
-}
+using testsupport::Lines;
 
 std::vector<std::string> LinesOf(const std::string& text, const std::string& logger) {
   std::vector<std::string> picked;
@@ -179,7 +149,7 @@ TEST_F(PageRecordTest, FormPageByteForByteOncePerCategory) {
   for (size_t i = 0; i < records.size(); ++i) {
     const std::string content = TakeContent(records[i]);
     EXPECT_EQ(std::string("\toutput\tscribe\t") + categories[i] + body, records[i]);
-    EXPECT_EQ("<html>hello</html>", DecodeContent(content, 18));
+    EXPECT_EQ("<html>hello</html>", DecodeContent(content));
   }
 }
 
@@ -354,7 +324,7 @@ TEST_F(PageRecordTest, Utf16PageLeavesAsHtmlProcessText) {
   EXPECT_EQ(expected, m_data.m_strOriginHtml);
   EXPECT_NE(std::string::npos,
             records[0].find("\"pagesize\": " + std::to_string(expected.size()) + ","));
-  EXPECT_EQ(expected, DecodeContent(TakeContent(records[0]), expected.size()));
+  EXPECT_EQ(expected, DecodeContent(TakeContent(records[0])));
 }
 
 TEST_F(PageRecordTest, OtherPagesLeaveByteForByte) {
@@ -364,7 +334,7 @@ TEST_F(PageRecordTest, OtherPagesLeaveByteForByte) {
   std::vector<std::string> records = Records();
   ASSERT_EQ(1u, records.size());
   EXPECT_NE(std::string::npos, records[0].find("\"pagesize\": 18,"));
-  EXPECT_EQ(m_data.m_strOriginHtml, DecodeContent(TakeContent(records[0]), 18));
+  EXPECT_EQ(m_data.m_strOriginHtml, DecodeContent(TakeContent(records[0])));
 }
 
 TEST_F(PageRecordTest, RecordsAreNotCutAtTheMessageLimit) {
@@ -385,7 +355,7 @@ TEST_F(PageRecordTest, RecordsAreNotCutAtTheMessageLimit) {
   EXPECT_GT(records[0].size(), static_cast<size_t>(KPub::kLogMessageMax));
   const std::string end = "\"uuid\": \"uuid-1\"}";
   EXPECT_EQ(end, records[0].substr(records[0].size() - end.size()));
-  EXPECT_EQ(page, DecodeContent(TakeContent(records[0]), page.size()));
+  EXPECT_EQ(page, DecodeContent(TakeContent(records[0])));
 }
 
 struct ContentTypeCase {
@@ -506,7 +476,7 @@ TEST_F(PageRecordTest, RobotsRulesByteForByte) {
           "\"attrs\": {\"content\": \"<content>\", \"pattern\": "
           "\"http://a.test:8080\\t/private\\t/pub\"}}], \"uuid\": \"uuid-1\"}",
       records[0]);
-  EXPECT_EQ(m_data.m_strOriginHtml, DecodeContent(content, m_data.m_strOriginHtml.size()));
+  EXPECT_EQ(m_data.m_strOriginHtml, DecodeContent(content));
 }
 
 struct RobotsFailCase {
