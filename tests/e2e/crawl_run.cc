@@ -68,7 +68,11 @@ int SumOfCounts(const std::string& line, const std::string& member) {
   return sum;
 }
 
-CrawlRun::CrawlRun() { mkdir(m_dir.File("run").c_str(), 0755); }
+CrawlRun::CrawlRun() : CrawlRun(0) {}
+
+CrawlRun::CrawlRun(int originPort) : m_fixedPort(originPort) {
+  mkdir(m_dir.File("run").c_str(), 0755);
+}
 
 std::string CrawlRun::Fill(std::string text) const {
   text = std::regex_replace(text, std::regex("PORT"), std::to_string(m_port));
@@ -89,7 +93,7 @@ bool CrawlRun::Start(const std::string& hosts, const std::string& cachedHosts, c
 // starts; another process may take one meanwhile, hence a few fresh tries.
 bool CrawlRun::StartHttp(const Routes& routes) {
   for (int attempt = 0; attempt < kHttpStartAttempts; ++attempt) {
-    m_port = FreeTcpPort();
+    m_port = m_fixedPort != 0 ? m_fixedPort : FreeTcpPort();
     m_proxyPort = FreeTcpPort();
     if (StartHttpOnce(routes)) return true;
     m_http.Stop();

@@ -23,6 +23,8 @@ typedef std::vector<std::pair<std::string, Response>> Routes;
 class CrawlRun {
  public:
   CrawlRun();
+  // Serves the origin on this fixed port instead of a free one (0).
+  explicit CrawlRun(int originPort);
   // `hosts` ("address name" lines) are served by dnsmasq, `cachedHosts`
   // ("name address" lines) by the DNS cache service, which is asked first. `urls` and the route
   // texts may use PORT for the origin's port and PROXY for the proxy's; `ini` lines come before the
@@ -61,6 +63,7 @@ class CrawlRun {
   testsupport::Child m_http;
   testsupport::Child m_dispatcher;
   testsupport::Child m_crawler;
+  int m_fixedPort = 0;
   int m_port = 0;
   int m_proxyPort = 0;
   int m_dispatcherPort = 0;
